@@ -1,0 +1,40 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+
+namespace VeltoSDK {
+
+// The per-process state every event needs: the pixel id and two moments in time.
+class VeltoSettings {
+public:
+    static VeltoSettings& shared();
+
+    // Stores the id (even a blank one), then logs and stamps start_time if it is usable.
+    void setup(std::string_view pixelId);
+
+    std::string pixelId() const;
+    std::int64_t start_time() const { return startTime_.load(std::memory_order_acquire); }
+    std::int64_t init_time() const { return initTime_; }
+
+    // The wall clock in whole milliseconds since 1970, truncated toward zero.
+    static std::int64_t currentTimeMillis();
+
+    VeltoSettings(const VeltoSettings&) = delete;
+    VeltoSettings& operator=(const VeltoSettings&) = delete;
+
+private:
+    VeltoSettings();
+
+    // setup may run while other threads fire events: readers copy a snapshot of the id.
+    mutable std::mutex pixelIdMutex_;
+    std::shared_ptr<const std::string> pixelId_;
+    std::atomic<std::int64_t> startTime_{0};
+    const std::int64_t initTime_;
+};
+
+}  // namespace VeltoSDK

@@ -1,0 +1,6 @@
+#pragma once
+
+#include <VeltoSDK/Event.hpp>
+#include <VeltoSDK/HostInfo.hpp>
+#include <VeltoSDK/Velto.hpp>
+#include <VeltoSDK/VeltoParams.hpp>

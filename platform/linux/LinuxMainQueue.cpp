@@ -1,0 +1,10 @@
+#include <cstdlib>
+
+#include "Linux.hpp"
+
+// Placeholder until the Linux implementation lands.
+namespace VeltoSDK::platform::linux_os {
+
+MainQueue& mainQueue() { std::abort(); }
+
+}  // namespace VeltoSDK::platform::linux_os
