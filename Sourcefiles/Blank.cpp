@@ -16,15 +16,12 @@ bool isValidUTF8(std::string_view text) {
     for (int32_t i = 0; i < length;) {
         UChar32 c;
         U8_NEXT(bytes, i, length, c);
-        if (c < 0)
-            return false;
+        if (c < 0) return false;
     }
     return true;
 }
 
-bool isWhiteSpace(UChar32 c) {
-    return u_hasBinaryProperty(c, UCHAR_WHITE_SPACE);
-}
+bool isWhiteSpace(UChar32 c) { return u_hasBinaryProperty(c, UCHAR_WHITE_SPACE); }
 
 // Making a break iterator is costly, and one instance must not be shared across threads.
 icu::BreakIterator* graphemeIterator() {
@@ -40,32 +37,26 @@ icu::BreakIterator* graphemeIterator() {
 }  // namespace
 
 bool isBlank(std::string_view text) {
-    if (text.empty())
-        return true;
-    if (!isValidUTF8(text))
-        return false;
+    if (text.empty()) return true;
+    if (!isValidUTF8(text)) return false;
 
     // The first cluster starts with the text's first code point: most ids end the test here.
     UChar32 first;
     int32_t offset = 0;
     U8_NEXT(reinterpret_cast<const uint8_t*>(text.data()), offset,
             static_cast<int32_t>(text.size()), first);
-    if (!isWhiteSpace(first))
-        return false;
+    if (!isWhiteSpace(first)) return false;
 
     icu::BreakIterator* iterator = graphemeIterator();
-    if (iterator == nullptr)
-        return false;
+    if (iterator == nullptr) return false;
     UErrorCode status = U_ZERO_ERROR;
     UText* utext = utext_openUTF8(nullptr, text.data(), static_cast<int64_t>(text.size()), &status);
-    if (U_FAILURE(status))
-        return false;
+    if (U_FAILURE(status)) return false;
     iterator->setText(utext, status);
     bool blank = U_SUCCESS(status);
     for (int32_t start = iterator->first(); blank && start != icu::BreakIterator::DONE;
          start = iterator->next()) {
-        if (static_cast<size_t>(start) >= text.size())
-            break;
+        if (static_cast<size_t>(start) >= text.size()) break;
         UChar32 c;
         U8_GET(reinterpret_cast<const uint8_t*>(text.data()), 0, start,
                static_cast<int32_t>(text.size()), c);

@@ -27,8 +27,7 @@ std::unique_ptr<icu::SimpleDateFormat> makeFormatter(const std::string& localeNa
         icu::StringPiece(Log::dateFormat.data(), static_cast<int32_t>(Log::dateFormat.size())));
     auto formatter = std::make_unique<icu::SimpleDateFormat>(
         pattern, icu::Locale::createCanonical(localeName.c_str()), status);
-    if (U_FAILURE(status))
-        return nullptr;
+    if (U_FAILURE(status)) return nullptr;
     formatter->adoptTimeZone(
         icu::TimeZone::createTimeZone(icu::UnicodeString::fromUTF8(timeZoneId)));
     return formatter;
@@ -57,8 +56,7 @@ std::string Log::formattedNow() {
     std::string localeName = platform::localeInfo().localeName();
     std::string timeZoneId = platform::localeInfo().timeZoneId();
     std::unique_ptr<icu::SimpleDateFormat> formatter = makeFormatter(localeName, timeZoneId);
-    if (!formatter)
-        return {};
+    if (!formatter) return {};
     UDate now = platform::clock().secondsSince1970() * 1000.0;
     icu::UnicodeString formatted;
     formatter->format(now, formatted);
@@ -84,8 +82,7 @@ void Log::info(std::string_view message, std::string_view file, int line,
 
 void Log::debug(std::string_view message, std::string_view file, int line,
                 std::string_view function) {
-    if (!Velto::shared().debugMode())
-        return;
+    if (!Velto::shared().debugMode()) return;
     write(kDebugTag, message, file, line, function);
 }
 

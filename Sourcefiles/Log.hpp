@@ -8,7 +8,7 @@ namespace VeltoSDK {
 // The library's only reporting channel: one line per report on standard output.
 // Error and info lines are always written; debug lines only while debug mode is on.
 class Log {
-  public:
+public:
     static constexpr std::string_view dateFormat = "yyyy-MM-dd hh:mm:ssSSS";
 
     static void error(std::string_view message, std::string_view file, int line,

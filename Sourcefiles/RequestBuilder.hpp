@@ -12,7 +12,7 @@ class VeltoParams;
 
 // Turns one event into one complete POST request.
 class RequestBuilder {
-  public:
+public:
     // None when the URL is invalid or the body cannot be serialised; the reason is logged.
     std::optional<platform::HttpRequest> buildVeltoRequest(std::string_view eventName,
                                                            const VeltoParams* eventParams);

@@ -12,7 +12,7 @@ class VeltoParams;
 
 // Sends each event and logs the server's verdict.
 class RequestManager {
-  public:
+public:
     static RequestManager& shared();
 
     // True when a request was built and its transfer started.
@@ -26,7 +26,7 @@ class RequestManager {
     RequestManager(const RequestManager&) = delete;
     RequestManager& operator=(const RequestManager&) = delete;
 
-  private:
+private:
     RequestManager() = default;
 };
 

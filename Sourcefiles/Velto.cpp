@@ -20,9 +20,7 @@ Velto& Velto::shared() {
 
 Velto::Velto() : baseURL_(std::make_shared<const std::string>(VELTOSDK_DEFAULT_BASE_URL)) {}
 
-void Velto::initialize(std::string_view pixelId) {
-    VeltoSettings::shared().setup(pixelId);
-}
+void Velto::initialize(std::string_view pixelId) { VeltoSettings::shared().setup(pixelId); }
 
 bool Velto::fireEvent(std::string_view eventName, const VeltoParams* eventParams) {
     if (isBlank(VeltoSettings::shared().pixelId())) {
@@ -35,9 +33,7 @@ bool Velto::fireEvent(std::string_view eventName, const VeltoParams* eventParams
     return RequestManager::shared().requestForVeltoUnit(eventName, eventParams);
 }
 
-bool Velto::flush(double timeoutSeconds) {
-    return platform::httpClient().flush(timeoutSeconds);
-}
+bool Velto::flush(double timeoutSeconds) { return platform::httpClient().flush(timeoutSeconds); }
 
 std::string Velto::baseURL() const {
     std::shared_ptr<const std::string> snapshot;
@@ -54,9 +50,7 @@ void Velto::setBaseURL(std::string baseURL) {
     baseURL_ = std::move(stored);
 }
 
-bool Velto::debugMode() const {
-    return debugMode_.load(std::memory_order_relaxed);
-}
+bool Velto::debugMode() const { return debugMode_.load(std::memory_order_relaxed); }
 
 void Velto::setDebugMode(bool debugMode) {
     debugMode_.store(debugMode, std::memory_order_relaxed);

@@ -11,7 +11,7 @@ namespace VeltoSDK {
 
 // The per-process state every event needs: the pixel id and two moments in time.
 class VeltoSettings {
-  public:
+public:
     static VeltoSettings& shared();
 
     // Stores the id (even a blank one), then logs and stamps start_time if it is usable.
@@ -27,7 +27,7 @@ class VeltoSettings {
     VeltoSettings(const VeltoSettings&) = delete;
     VeltoSettings& operator=(const VeltoSettings&) = delete;
 
-  private:
+private:
     VeltoSettings();
 
     // setup may run while other threads fire events: readers copy a snapshot of the id.

@@ -7,7 +7,7 @@ namespace VeltoSDK::platform {
 
 // Identity of the host app and of the library.
 class BundleInfo {
-  public:
+public:
     virtual ~BundleInfo() = default;
     // The host app's identifier; none unless the host supplied one.
     virtual std::optional<std::string> mainBundleIdentifier() = 0;

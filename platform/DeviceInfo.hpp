@@ -11,7 +11,7 @@ namespace VeltoSDK::platform {
 
 // A cellular carrier. Each property is read from the OS at every call.
 class Carrier {
-  public:
+public:
     virtual ~Carrier() = default;
     virtual std::optional<std::string> carrierName() = 0;
     virtual std::optional<std::string> mobileCountryCode() = 0;
@@ -22,7 +22,7 @@ using UUID = std::array<std::uint8_t, 16>;
 
 // What the device says about itself. Every call reads afresh.
 class DeviceInfo {
-  public:
+public:
     virtual ~DeviceInfo() = default;
 
     virtual std::string systemVersion() = 0;

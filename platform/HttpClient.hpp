@@ -25,7 +25,7 @@ using CompletionHandler = void (*)(const std::optional<std::string>& data,
                                    const URLResponse* response, const TransportError* error);
 
 class DataTask {
-  public:
+public:
     virtual ~DataTask() = default;
     virtual void resume() = 0;
 };
@@ -33,7 +33,7 @@ class DataTask {
 // The process-wide asynchronous HTTP client. It keeps each started task alive until its
 // completion has run.
 class HttpClient {
-  public:
+public:
     virtual ~HttpClient() = default;
     virtual std::shared_ptr<DataTask> dataTask(HttpRequest request,
                                                CompletionHandler completion) = 0;

@@ -28,8 +28,7 @@ void HttpRequest::addValue(std::string_view value, std::string_view field) {
 
 std::optional<std::string> HttpRequest::valueForHTTPHeaderField(std::string_view field) const {
     for (const auto& [name, value] : headers_) {
-        if (sameField(name, field))
-            return value;
+        if (sameField(name, field)) return value;
     }
     return std::nullopt;
 }

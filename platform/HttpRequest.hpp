@@ -17,7 +17,7 @@ enum class CachePolicy {
 
 // One HTTP request, as a value.
 class HttpRequest {
-  public:
+public:
     HttpRequest(URL url, CachePolicy cachePolicy, double timeoutInterval)
         : url_(std::move(url)), cachePolicy_(cachePolicy), timeoutInterval_(timeoutInterval) {}
 
@@ -39,7 +39,7 @@ class HttpRequest {
         return headers_;
     }
 
-  private:
+private:
     URL url_;
     CachePolicy cachePolicy_;
     double timeoutInterval_;

@@ -7,7 +7,7 @@ namespace VeltoSDK::platform {
 
 // The user's current locale and the system's current time zone.
 class LocaleInfo {
-  public:
+public:
     virtual ~LocaleInfo() = default;
     // ICU locale name, e.g. "en_US".
     virtual std::string localeName() = 0;

@@ -14,7 +14,7 @@ constexpr std::uint32_t kReachabilityFlagReachable = 2;
 
 // A reachability reference for one socket address.
 class NetworkReachability {
-  public:
+public:
     using Callback = void (*)(NetworkReachability& target, std::uint32_t flags, void* info);
 
     virtual ~NetworkReachability() = default;
@@ -26,7 +26,7 @@ class NetworkReachability {
 };
 
 class NetworkReachabilityService {
-  public:
+public:
     virtual ~NetworkReachabilityService() = default;
     // A new reference for `address`; null when the OS cannot make one.
     virtual std::shared_ptr<NetworkReachability> createWithAddress(const sockaddr_in& address) = 0;

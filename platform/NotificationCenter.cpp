@@ -27,12 +27,10 @@ void NotificationCenter::post(const std::string& name, const void* object) {
     {
         std::lock_guard lock(mutex_);
         for (const auto& [token, registration] : observers_) {
-            if (registration.name == name)
-                matching.push_back(registration.observer);
+            if (registration.name == name) matching.push_back(registration.observer);
         }
     }
-    for (const Observer& observer : matching)
-        observer(name, object);
+    for (const Observer& observer : matching) observer(name, object);
 }
 
 }  // namespace VeltoSDK::platform

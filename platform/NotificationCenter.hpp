@@ -10,7 +10,7 @@ namespace VeltoSDK::platform {
 
 // Delivers named notifications, each with an object, to the observers of that name.
 class NotificationCenter {
-  public:
+public:
     using Observer = std::function<void(const std::string& name, const void* object)>;
     using Token = std::uint64_t;
 
@@ -21,7 +21,7 @@ class NotificationCenter {
     // Calls the observers of `name` on the posting thread.
     void post(const std::string& name, const void* object);
 
-  private:
+private:
     struct Registration {
         std::string name;
         Observer observer;

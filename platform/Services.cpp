@@ -33,30 +33,17 @@ T& current(const std::atomic<T*>& slot, T& (*fallback)()) {
 template <typename T>
 void swapIn(std::atomic<T*>& slot, T* fake, T*& previous) {
     previous = slot.load(std::memory_order_acquire);
-    if (fake)
-        slot.store(fake, std::memory_order_release);
+    if (fake) slot.store(fake, std::memory_order_release);
 }
 
 }  // namespace
 
-BundleInfo& bundleInfo() {
-    return current(slots().bundleInfo, linux_os::bundleInfo);
-}
-Clock& clock() {
-    return current(slots().clock, linux_os::clock);
-}
-DeviceInfo& deviceInfo() {
-    return current(slots().deviceInfo, linux_os::deviceInfo);
-}
-HttpClient& httpClient() {
-    return current(slots().httpClient, linux_os::httpClient);
-}
-LocaleInfo& localeInfo() {
-    return current(slots().localeInfo, linux_os::localeInfo);
-}
-MainQueue& mainQueue() {
-    return current(slots().mainQueue, linux_os::mainQueue);
-}
+BundleInfo& bundleInfo() { return current(slots().bundleInfo, linux_os::bundleInfo); }
+Clock& clock() { return current(slots().clock, linux_os::clock); }
+DeviceInfo& deviceInfo() { return current(slots().deviceInfo, linux_os::deviceInfo); }
+HttpClient& httpClient() { return current(slots().httpClient, linux_os::httpClient); }
+LocaleInfo& localeInfo() { return current(slots().localeInfo, linux_os::localeInfo); }
+MainQueue& mainQueue() { return current(slots().mainQueue, linux_os::mainQueue); }
 NetworkReachabilityService& networkReachability() {
     return current(slots().networkReachability, linux_os::networkReachability);
 }

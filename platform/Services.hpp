@@ -37,13 +37,13 @@ struct Services {
 // after. The fakes must outlive it. Also the way a host with its own loop installs its own
 // main queue.
 class ScopedServices {
-  public:
+public:
     explicit ScopedServices(const Services& fakes);
     ~ScopedServices();
     ScopedServices(const ScopedServices&) = delete;
     ScopedServices& operator=(const ScopedServices&) = delete;
 
-  private:
+private:
     Services previous_;
 };
 

@@ -6,7 +6,7 @@ namespace VeltoSDK::platform {
 
 // The process's standard output, where log lines go.
 class StandardOutput {
-  public:
+public:
     virtual ~StandardOutput() = default;
     // Writes `text` as one unit, so texts written by several threads never interleave.
     // Never fails towards the caller and never raises SIGPIPE in the host.

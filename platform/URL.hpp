@@ -8,7 +8,7 @@ namespace VeltoSDK::platform {
 
 // A URL that parsed strictly.
 class URL {
-  public:
+public:
     // None when `text` is not a valid URL: blank, control characters, non-ASCII bytes,
     // any of " < > \ ^ ` { | }, or a % not followed by two hex digits.
     static std::optional<URL> fromString(std::string_view text);
@@ -16,9 +16,8 @@ class URL {
     const std::string& absoluteString() const { return text_; }
     const std::string& scheme() const { return scheme_; }
 
-  private:
-    URL(std::string text, std::string scheme)
-        : text_(std::move(text)), scheme_(std::move(scheme)) {}
+private:
+    URL(std::string text, std::string scheme) : text_(std::move(text)), scheme_(std::move(scheme)) {}
     std::string text_;
     std::string scheme_;
 };

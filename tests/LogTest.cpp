@@ -9,7 +9,7 @@ namespace VeltoSDK {
 namespace {
 
 class LogTest : public testing::PlatformTest {
-  protected:
+protected:
     void TearDown() override { Velto::shared().setDebugMode(false); }
 };
 

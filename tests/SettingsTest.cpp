@@ -55,8 +55,7 @@ TEST_F(SettingsTest, PixelIdIsSafeToReadWhileAnotherThreadSetsIt) {
     settings.setup(a);
     std::atomic<bool> done{false};
     std::thread writer([&] {
-        for (int i = 0; i < 2000; ++i)
-            settings.setup(i % 2 ? a : b);
+        for (int i = 0; i < 2000; ++i) settings.setup(i % 2 ? a : b);
         done = true;
     });
     while (!done) {

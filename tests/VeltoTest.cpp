@@ -12,7 +12,7 @@ namespace VeltoSDK {
 namespace {
 
 class VeltoTest : public testing::PlatformTest {
-  protected:
+protected:
     bool refused(std::string_view line) {
         return line.starts_with("[\u203C\uFE0F] [Velto]:") &&
                line.ends_with(

@@ -6,7 +6,7 @@ namespace VeltoSDK {
 
 // Names of the common events. Any other text is an equally valid event name.
 class VELTOSDK_API Event {
-  public:
+public:
     static constexpr const char* PAGE_VIEW = "PageView";
     static constexpr const char* LANDING_PAGE = "LandingPage";
     static constexpr const char* ITEM_VIEW = "ItemView";

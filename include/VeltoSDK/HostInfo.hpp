@@ -10,7 +10,7 @@ namespace VeltoSDK {
 // Values that the host app knows and the operating system cannot tell the library.
 // Each setter takes effect from the next event; all are safe to call from any thread.
 class VELTOSDK_API HostInfo {
-  public:
+public:
     struct Carrier {
         std::optional<std::string> name;
         std::optional<std::string> mobileCountryCode;

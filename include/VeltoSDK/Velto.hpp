@@ -14,7 +14,7 @@ class VeltoParams;
 
 // The library's front door: initialise once with the pixel id, then fire events.
 class VELTOSDK_API Velto {
-  public:
+public:
     static Velto& shared();
 
     static void initialize(std::string_view pixelId);
@@ -36,7 +36,7 @@ class VELTOSDK_API Velto {
     Velto(const Velto&) = delete;
     Velto& operator=(const Velto&) = delete;
 
-  private:
+private:
     Velto();
 
     // Host threads may set these while events fire on others, so reads take a snapshot.

@@ -12,7 +12,7 @@ namespace VeltoSDK {
 // The named properties are views on fixed keys of the one map ("va", "c", "ii", "itp", "in").
 // Lists travel as one text joined by ","; the library splits them when it builds the request.
 class VELTOSDK_API VeltoParams {
-  public:
+public:
     using Dictionary = std::map<std::string, std::string>;
 
     VeltoParams() = default;
@@ -37,7 +37,7 @@ class VELTOSDK_API VeltoParams {
     // A snapshot: later changes on either side do not reach the other.
     Dictionary veltoParamsDictionary() const;
 
-  private:
+private:
     Dictionary _veltoParamsDictionary;
 };
 

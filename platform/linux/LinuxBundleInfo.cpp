@@ -5,8 +5,6 @@
 // Placeholder until the Linux implementation lands.
 namespace VeltoSDK::platform::linux_os {
 
-BundleInfo& bundleInfo() {
-    std::abort();
-}
+BundleInfo& bundleInfo() { std::abort(); }
 
 }  // namespace VeltoSDK::platform::linux_os

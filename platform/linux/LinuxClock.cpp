@@ -6,7 +6,7 @@ namespace VeltoSDK::platform::linux_os {
 namespace {
 
 class SystemClock final : public Clock {
-  public:
+public:
     double secondsSince1970() override {
         using namespace std::chrono;
         auto sinceEpoch = system_clock::now().time_since_epoch();

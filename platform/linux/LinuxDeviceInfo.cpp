@@ -5,8 +5,6 @@
 // Placeholder until the Linux implementation lands.
 namespace VeltoSDK::platform::linux_os {
 
-DeviceInfo& deviceInfo() {
-    std::abort();
-}
+DeviceInfo& deviceInfo() { std::abort(); }
 
 }  // namespace VeltoSDK::platform::linux_os

@@ -5,8 +5,6 @@
 // Placeholder until the Linux implementation lands.
 namespace VeltoSDK::platform::linux_os {
 
-HttpClient& httpClient() {
-    std::abort();
-}
+HttpClient& httpClient() { std::abort(); }
 
 }  // namespace VeltoSDK::platform::linux_os

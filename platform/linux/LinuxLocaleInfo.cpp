@@ -12,7 +12,7 @@ namespace {
 // ICU's defaults: the locale comes from LANG / LC_* at start-up, the zone from TZ or
 // /etc/localtime.
 class IcuLocaleInfo final : public LocaleInfo {
-  public:
+public:
     std::string localeName() override { return icu::Locale::getDefault().getName(); }
 
     std::string timeZoneId() override {
@@ -26,8 +26,7 @@ class IcuLocaleInfo final : public LocaleInfo {
 
     std::optional<std::string> languageCode() override {
         const char* language = icu::Locale::getDefault().getLanguage();
-        if (language == nullptr || *language == '\0')
-            return std::nullopt;
+        if (language == nullptr || *language == '\0') return std::nullopt;
         return std::string(language);
     }
 };

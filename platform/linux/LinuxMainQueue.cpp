@@ -5,8 +5,6 @@
 // Placeholder until the Linux implementation lands.
 namespace VeltoSDK::platform::linux_os {
 
-MainQueue& mainQueue() {
-    std::abort();
-}
+MainQueue& mainQueue() { std::abort(); }
 
 }  // namespace VeltoSDK::platform::linux_os

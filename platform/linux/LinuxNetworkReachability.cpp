@@ -5,8 +5,6 @@
 // Placeholder until the Linux implementation lands.
 namespace VeltoSDK::platform::linux_os {
 
-NetworkReachabilityService& networkReachability() {
-    std::abort();
-}
+NetworkReachabilityService& networkReachability() { std::abort(); }
 
 }  // namespace VeltoSDK::platform::linux_os

@@ -19,8 +19,7 @@ std::vector<std::string> CapturingOutput::linesWithoutDate() const {
         size_t first = text.find(' ');
         size_t second = first == std::string::npos ? first : text.find(' ', first + 1);
         std::string rest = second == std::string::npos ? text : text.substr(second + 1);
-        if (!rest.empty() && rest.back() == '\n')
-            rest.pop_back();
+        if (!rest.empty() && rest.back() == '\n') rest.pop_back();
         lines.push_back(rest);
     }
     return lines;

@@ -15,14 +15,14 @@
 namespace VeltoSDK::testing {
 
 class FakeClock final : public platform::Clock {
-  public:
+public:
     double seconds = 1700000000.0;
     double secondsSince1970() override { return seconds; }
 };
 
 // Collects what the library writes to standard output.
 class CapturingOutput final : public platform::StandardOutput {
-  public:
+public:
     void write(std::string_view text) override;
     // Each write, as written (one log line with its line feed).
     std::vector<std::string> writes() const;
@@ -30,13 +30,13 @@ class CapturingOutput final : public platform::StandardOutput {
     std::vector<std::string> linesWithoutDate() const;
     void clear();
 
-  private:
+private:
     mutable std::mutex mutex_;
     std::vector<std::string> writes_;
 };
 
 class FakeLocale final : public platform::LocaleInfo {
-  public:
+public:
     std::string locale = "en_US";
     std::string zone = "UTC";
     std::optional<std::string> language = "en";
@@ -47,12 +47,12 @@ class FakeLocale final : public platform::LocaleInfo {
 
 // Installs the clock, output and locale fakes for one test.
 class PlatformTest : public ::testing::Test {
-  protected:
+protected:
     FakeClock clock;
     CapturingOutput output;
     FakeLocale locale;
 
-  private:
+private:
     platform::ScopedServices services_{
         {.clock = &clock, .localeInfo = &locale, .standardOutput = &output}};
 };
