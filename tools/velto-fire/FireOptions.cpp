@@ -47,6 +47,14 @@ bool FireOptions::hasParams() const {
 }
 
 ParseResult parseFireArguments(const std::vector<std::string>& args) {
+    // --help wins over any other argument, as long as it is an option and not a value.
+    for (std::size_t i = 0; i < args.size() && args[i] != "--"; ++i) {
+        if (args[i] == "--help") return ShowHelp{};
+        bool takesValue = args[i].starts_with("--") && args[i] != "--debug" &&
+                          args[i].find('=') == std::string::npos;
+        if (takesValue) ++i;
+    }
+
     FireOptions options;
     bool pixelIdGiven = false;
     std::vector<std::string> positional;
@@ -62,7 +70,6 @@ ParseResult parseFireArguments(const std::vector<std::string>& args) {
             optionsEnded = true;
             continue;
         }
-        if (arg == "--help") return ShowHelp{};
         if (arg == "--debug") {
             options.debug = true;
             continue;
