@@ -42,7 +42,8 @@ std::optional<std::string> optionalText(const char* value) {
 size_t copyOut(std::string_view text, char* buffer, size_t size) {
     if (buffer && size > 0) {
         size_t count = std::min(text.size(), size - 1);
-        std::memcpy(buffer, text.data(), count);
+        if (count > 0)
+            std::memcpy(buffer, text.data(), count);  // data() may be null when empty
         buffer[count] = '\0';
     }
     return text.size();
