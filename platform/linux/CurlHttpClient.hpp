@@ -29,6 +29,11 @@ struct CurlClientOptions {
 // An asynchronous HTTP client on libcurl. One worker thread drives a multi handle and runs the
 // completions; callers only enqueue. A client is never destroyed: its worker runs until the
 // process ends and is parked at exit before the TLS library is torn down.
+//
+// Besides the request's own headers, a request carries only Host, Content-Length and a
+// User-Agent naming the library. Nothing is cached locally, so both cache policies behave alike
+// and no Cache-Control is added. Redirects are not followed: a 3xx is the answer. Proxies come
+// from the usual environment variables, as curl reads them.
 class CurlHttpClient final : public HttpClient {
   public:
     explicit CurlHttpClient(CurlClientOptions options = CurlClientOptions::fromEnvironment());

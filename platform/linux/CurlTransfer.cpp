@@ -1,6 +1,7 @@
 #include "CurlTransfer.hpp"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 
 #include "CurlHttpClient.hpp"
