@@ -1,17 +1,94 @@
 #include "RequestManager.hpp"
 
+#include <unicode/utf8.h>
+
+#include <cstdint>
+
+#include "../platform/Services.hpp"
+#include "Log.hpp"
+#include "RequestBuilder.hpp"
+
 namespace VeltoSDK {
+namespace {
+
+constexpr std::string_view kFile = "Sourcefiles/RequestManager";
+constexpr std::string_view kFunction = "requestForVeltoUnit(eventName:eventParams:)";
+
+bool isValidUTF8(std::string_view bytes) {
+    const auto* text = reinterpret_cast<const uint8_t*>(bytes.data());
+    const int64_t length = static_cast<int64_t>(bytes.size());
+    int64_t i = 0;
+    while (i < length) {
+        UChar32 c;
+        U8_NEXT(text, i, length, c);
+        if (c < 0)
+            return false;
+    }
+    return true;
+}
+
+bool contains(std::string_view text, std::string_view marker) {
+    return text.find(marker) != std::string_view::npos;
+}
+
+}  // namespace
 
 RequestManager& RequestManager::shared() {
-    static RequestManager* instance = new RequestManager;
+    static RequestManager* instance = new RequestManager;  // lives until the process ends
     return *instance;
 }
 
-// Not wired to the HTTP client yet: no request is built or sent, so no event is accepted.
-bool RequestManager::requestForVeltoUnit(std::string_view, const VeltoParams*) { return false; }
+bool RequestManager::requestForVeltoUnit(std::string_view eventName,
+                                         const VeltoParams* eventParams) {
+    std::optional<platform::HttpRequest> request =
+        RequestBuilder().buildVeltoRequest(eventName, eventParams);
+    if (!request)
+        return false;
+    std::shared_ptr<platform::DataTask> task =
+        platform::httpClient().dataTask(std::move(*request), &RequestManager::handleCompletion);
+    if (!task)
+        return false;
+    task->resume();
+    return true;
+}
 
-void RequestManager::handleCompletion(const std::optional<std::string>&,
-                                      const platform::URLResponse*,
-                                      const platform::TransportError*) {}
+void RequestManager::handleCompletion(const std::optional<std::string>& data,
+                                      const platform::URLResponse* response,
+                                      const platform::TransportError* error) {
+    if (error) {
+        Log::error("Error: calling Post APi Optional(" + error->debugDescription + ")", kFile,
+                   __LINE__, kFunction);
+        return;
+    }
+    if (!response || !response->isHTTP()) {
+        Log::error("Error: Invalid HTTPURLResponse", kFile, __LINE__, kFunction);
+        return;
+    }
+    if (*response->statusCode == 200) {
+        Log::info("Data Posted Successfully", kFile, __LINE__, kFunction);
+        return;
+    }
+    if (!data || data->empty()) {
+        Log::error("Error: did not receive data", kFile, __LINE__, kFunction);
+        return;
+    }
+    if (!isValidUTF8(*data)) {
+        Log::error("Error: Failed to parse pixel", kFile, __LINE__, kFunction);
+        return;
+    }
+    const std::string& text = *data;
+    if (!contains(text, "Failed to parse pixel:")) {
+        Log::error("Error: " + text, kFile, __LINE__, kFunction);
+    } else if (contains(text, "UNREGISTERED_PIXEL_ID")) {
+        Log::error("Error: Velto server does not recognize Velto Id", kFile, __LINE__, kFunction);
+    } else if (contains(text, "PIXEL_MISSING_REQUIRED_FIELD") &&
+               contains(text, "error_string:\"e\"")) {
+        Log::error("Error: Event field is missing", kFile, __LINE__, kFunction);
+    } else if (contains(text, "PIXEL_UNSUPPORTED_EVENT")) {
+        Log::error("Error: Velto server does not support Event", kFile, __LINE__, kFunction);
+    } else {
+        Log::error("Error: Required field is missing", kFile, __LINE__, kFunction);
+    }
+}
 
 }  // namespace VeltoSDK

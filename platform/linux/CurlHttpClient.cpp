@@ -1,0 +1,288 @@
+#include "CurlHttpClient.hpp"
+
+#include <curl/curl.h>
+#include <pthread.h>
+#include <signal.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <condition_variable>
+#include <cstdlib>
+#include <map>
+#include <mutex>
+#include <set>
+#include <thread>
+#include <vector>
+
+#include "CurlWorker.hpp"
+#include "Linux.hpp"
+
+namespace VeltoSDK::platform::linux_os {
+namespace {
+
+// Bumped in every forked child, so a child knows which clients are its parent's.
+std::atomic<unsigned> forkGeneration{0};
+
+// Every client whose worker was started, for parking them at exit. A lock-free list: the
+// exit handler must not wait for a lock another thread may hold.
+std::atomic<CurlHttpClient::State*> registry{nullptr};
+
+void parkWorkersAtExit();
+
+// Once per process image: curl's global set-up, then the exit handler. atexit handlers run in
+// reverse order, so ours runs before the TLS library's own clean-up that curl's set-up
+// registered, and no worker is in the middle of a handshake when that runs.
+void initialiseCurlOnce() {
+    static const bool done = [] {
+        curl_global_init(CURL_GLOBAL_DEFAULT);
+        std::atexit(parkWorkersAtExit);
+        return true;
+    }();
+    (void)done;
+}
+
+void registerForkHandlerOnce() {
+    static const bool done = [] {
+        pthread_atfork(nullptr, nullptr, [] { forkGeneration.fetch_add(1); });
+        return true;
+    }();
+    (void)done;
+}
+
+}  // namespace
+
+CurlClientOptions CurlClientOptions::fromEnvironment() {
+    CurlClientOptions options;
+    for (const char* name : {"CURL_CA_BUNDLE", "SSL_CERT_FILE"}) {
+        const char* value = std::getenv(name);
+        if (value && *value) {
+            options.caBundle = value;
+            break;
+        }
+    }
+    return options;
+}
+
+struct CurlHttpClient::State final : WorkerQueue {
+    explicit State(CurlClientOptions clientOptions)
+        : generation(forkGeneration.load()), options(std::move(clientOptions)) {}
+
+    const unsigned generation;
+    const CurlClientOptions options;
+
+    std::atomic<bool> launched{false};
+    std::atomic<bool> stopping{false};
+    std::atomic<bool> parked{false};
+    std::atomic<std::thread::id> workerId{};
+    State* nextInRegistry = nullptr;
+
+    // Guarded by `mutex`.
+    std::condition_variable completed;
+    std::vector<std::unique_ptr<CurlTask>> incoming;
+    std::set<std::uint64_t> outstanding;  // admitted and not yet completed
+    std::uint64_t lastId = 0;
+    std::map<CompletionHandler, std::size_t> refused;
+    std::uint64_t firstRefusedId = 0;     // 0: none waiting to be told
+    std::uint64_t firstDeliveringId = 0;  // 0: none being told
+    CURLM* multi = nullptr;               // the worker's, so callers can wake it
+    bool wakeRequested = false;
+
+    bool belongsToThisProcess() const { return generation == forkGeneration.load(); }
+
+    // Callers hold `mutex`. One wake-up per batch: the worker clears the request when it
+    // takes the batch.
+    void wakeLocked() {
+        if (wakeRequested || !multi)
+            return;
+        wakeRequested = true;
+        curl_multi_wakeup(multi);
+    }
+
+    void launchWorkerOnce();
+    void submit(std::unique_ptr<CurlTask> task);
+    bool allCompletedUpTo(std::uint64_t id) const {
+        return (outstanding.empty() || *outstanding.begin() > id) &&
+               (firstRefusedId == 0 || firstRefusedId > id) &&
+               (firstDeliveringId == 0 || firstDeliveringId > id);
+    }
+
+    // WorkerQueue, called on the worker.
+    bool shouldStop() override { return stopping.load(); }
+    [[noreturn]] void park() override {
+        parked.store(true);
+        for (;;)
+            std::this_thread::sleep_for(std::chrono::hours(1));
+    }
+    void setMulti(CURLM* newMulti) override {
+        std::lock_guard lock(mutex);
+        if (multi)
+            curl_multi_cleanup(multi);
+        multi = newMulti;
+    }
+    std::vector<std::unique_ptr<CurlTask>> takeIncoming() override {
+        std::lock_guard lock(mutex);
+        wakeRequested = false;
+        return std::exchange(incoming, {});
+    }
+    void deliverRefusals() override;
+    void markCompleted(std::uint64_t id) override {
+        {
+            std::lock_guard lock(mutex);
+            outstanding.erase(id);
+        }
+        completed.notify_all();
+    }
+    const std::string& caBundle() const override { return options.caBundle; }
+
+    std::mutex mutex;
+};
+
+namespace {
+
+void parkWorkersAtExit() {
+    using namespace std::chrono;
+    std::vector<CurlHttpClient::State*> ours;
+    for (auto* state = registry.load(); state; state = state->nextInRegistry) {
+        if (!state->belongsToThisProcess())
+            continue;
+        state->stopping.store(true);
+        std::lock_guard lock(state->mutex);
+        if (state->multi)
+            curl_multi_wakeup(state->multi);
+        ours.push_back(state);
+    }
+    // Bounded: a worker stuck in a completion handler must not hold up the exit.
+    auto deadline = steady_clock::now() + seconds(1);
+    for (auto* state : ours) {
+        if (state->workerId.load() == std::this_thread::get_id())
+            continue;
+        while (!state->parked.load() && steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(milliseconds(1));
+        }
+    }
+}
+
+}  // namespace
+
+void CurlHttpClient::State::launchWorkerOnce() {
+    if (launched.load(std::memory_order_acquire) || launched.exchange(true))
+        return;
+    initialiseCurlOnce();
+    nextInRegistry = registry.load();
+    while (!registry.compare_exchange_weak(nextInRegistry, this)) {
+    }
+    // The worker starts with every signal blocked: the host's handlers never run on it, and a
+    // write to a closed socket cannot raise SIGPIPE in the process.
+    sigset_t all, previous;
+    sigfillset(&all);
+    pthread_sigmask(SIG_SETMASK, &all, &previous);
+    try {
+        std::thread([this] {
+            workerId.store(std::this_thread::get_id());
+            runWorker(*this);
+        }).detach();
+    } catch (...) {
+        launched.store(false);  // a later transfer tries again
+    }
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+}
+
+void CurlHttpClient::State::submit(std::unique_ptr<CurlTask> task) {
+    launchWorkerOnce();
+    std::lock_guard lock(mutex);
+    std::uint64_t id = ++lastId;
+    if (outstanding.size() >= options.maxTransfers) {
+        // Only a count per handler is kept, so refusals cannot grow memory either.
+        ++refused[task->completion];
+        if (firstRefusedId == 0)
+            firstRefusedId = id;
+    } else {
+        task->id = id;
+        outstanding.insert(outstanding.end(), id);
+        incoming.push_back(std::move(task));
+    }
+    wakeLocked();
+}
+
+void CurlHttpClient::State::deliverRefusals() {
+    std::map<CompletionHandler, std::size_t> batch;
+    {
+        std::lock_guard lock(mutex);
+        if (refused.empty())
+            return;
+        batch.swap(refused);
+        firstDeliveringId = std::exchange(firstRefusedId, 0);
+    }
+    const TransportError error{kSaturatedErrorCode,
+                               "HTTP client saturated: " + std::to_string(options.maxTransfers) +
+                                   " transfers already waiting or running; request dropped"};
+    for (const auto& [completion, count] : batch) {
+        for (std::size_t i = 0; i < count; ++i)
+            runCompletion(completion, {}, nullptr, &error);
+    }
+    {
+        std::lock_guard lock(mutex);
+        firstDeliveringId = 0;
+    }
+    completed.notify_all();
+}
+
+namespace {
+
+class CurlDataTask final : public DataTask {
+  public:
+    CurlDataTask(CurlHttpClient::State& state, std::unique_ptr<CurlTask> task)
+        : state_(state), task_(std::move(task)) {}
+
+    void resume() override {
+        if (resumed_.exchange(true))
+            return;
+        if (!state_.belongsToThisProcess()) {
+            // Made before a fork: the child sends it with its own client.
+            httpClient().dataTask(std::move(task_->request), task_->completion)->resume();
+            return;
+        }
+        state_.submit(std::move(task_));
+    }
+
+  private:
+    CurlHttpClient::State& state_;
+    std::unique_ptr<CurlTask> task_;
+    std::atomic<bool> resumed_{false};
+};
+
+}  // namespace
+
+CurlHttpClient::CurlHttpClient(CurlClientOptions options) {
+    registerForkHandlerOnce();
+    state_ = new State(std::move(options));
+}
+
+bool CurlHttpClient::belongsToThisProcess() const {
+    return state_->belongsToThisProcess();
+}
+
+std::shared_ptr<DataTask> CurlHttpClient::dataTask(HttpRequest request,
+                                                   CompletionHandler completion) {
+    return std::make_shared<CurlDataTask>(
+        *state_, std::make_unique<CurlTask>(CurlTask{std::move(request), completion}));
+}
+
+bool CurlHttpClient::flush(double timeoutSeconds) {
+    if (!belongsToThisProcess())
+        return httpClient().flush(timeoutSeconds);
+    State& state = *state_;
+    std::unique_lock lock(state.mutex);
+    const std::uint64_t upTo = state.lastId;
+    auto done = [&] { return state.allCompletedUpTo(upTo); };
+    if (done())
+        return true;
+    // A completion handler waiting for itself would only burn its timeout.
+    if (state.workerId.load() == std::this_thread::get_id())
+        return false;
+    double seconds = std::isnan(timeoutSeconds) ? 0.0 : std::clamp(timeoutSeconds, 0.0, 3.0e7);
+    return state.completed.wait_for(lock, std::chrono::duration<double>(seconds), done);
+}
+
+}  // namespace VeltoSDK::platform::linux_os

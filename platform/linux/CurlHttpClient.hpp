@@ -1,0 +1,53 @@
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+
+#include "../HttpClient.hpp"
+
+namespace VeltoSDK::platform::linux_os {
+
+// Transfers waiting or running at once. One more fails at once, so memory stays bounded when
+// the server is slow or gone.
+inline constexpr std::size_t kMaxTransfers = 10'000;
+inline constexpr std::size_t kMaxConnectionsPerHost = 6;
+inline constexpr std::size_t kMaxResponseBytes = 1024 * 1024;
+// TransportError::code of a transfer refused because the client is saturated. Every other code
+// is curl's.
+inline constexpr long kSaturatedErrorCode = -1;
+
+struct CurlClientOptions {
+    std::size_t maxTransfers = kMaxTransfers;
+    // CA certificates to trust; empty means the system's.
+    std::string caBundle;
+
+    // The defaults, trusting CURL_CA_BUNDLE or else SSL_CERT_FILE when either is set.
+    static CurlClientOptions fromEnvironment();
+};
+
+// An asynchronous HTTP client on libcurl. One worker thread drives a multi handle and runs the
+// completions; callers only enqueue. A client is never destroyed: its worker runs until the
+// process ends and is parked at exit before the TLS library is torn down.
+//
+// Besides the request's own headers, a request carries only Host, Content-Length and a
+// User-Agent naming the library. Nothing is cached locally, so both cache policies behave alike
+// and no Cache-Control is added. Redirects are not followed: a 3xx is the answer. Proxies come
+// from the usual environment variables, as curl reads them.
+class CurlHttpClient final : public HttpClient {
+  public:
+    explicit CurlHttpClient(CurlClientOptions options = CurlClientOptions::fromEnvironment());
+
+    std::shared_ptr<DataTask> dataTask(HttpRequest request, CompletionHandler completion) override;
+    bool flush(double timeoutSeconds) override;
+
+    // False in a forked child: it must not touch its parent's worker or handles.
+    bool belongsToThisProcess() const;
+
+    struct State;
+
+  private:
+    State* state_;  // shared with the worker and tasks; never freed
+};
+
+}  // namespace VeltoSDK::platform::linux_os

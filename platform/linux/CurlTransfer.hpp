@@ -1,0 +1,93 @@
+#pragma once
+
+#include <curl/curl.h>
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "../HttpClient.hpp"
+
+// The worker's side of the client. Everything here runs on the worker thread only.
+namespace VeltoSDK::platform::linux_os {
+
+// One resumed data task.
+struct CurlTask {
+    HttpRequest request;
+    CompletionHandler completion;
+    std::uint64_t id = 0;
+};
+
+// What a finished transfer hands to its completion handler.
+struct TransferResult {
+    std::optional<std::string> data;
+    std::optional<URLResponse> response;
+    std::optional<TransportError> error;
+};
+
+// One line: curl's code and summary, the detail and the host.
+std::string describeTransportError(long code, std::string_view detail, std::string_view host);
+TransferResult failure(long code, std::string_view detail, std::string_view host);
+
+// Easy handles kept between transfers, so most transfers allocate none.
+class EasyHandlePool {
+  public:
+    EasyHandlePool() = default;
+    ~EasyHandlePool();
+    EasyHandlePool(const EasyHandlePool&) = delete;
+    EasyHandlePool& operator=(const EasyHandlePool&) = delete;
+
+    CURL* acquire();
+    void release(CURL* easy);
+
+  private:
+    std::vector<CURL*> idle_;
+};
+
+// One transfer on the wire: owns its easy handle, header list and response buffer. The easy
+// handle's private pointer points back here.
+class CurlTransfer {
+  public:
+    CurlTransfer(std::unique_ptr<CurlTask> task, std::string host, const std::string& caBundle,
+                 EasyHandlePool& pool);
+    // Removes the handle from its multi, gives it back to the pool, then frees the header list.
+    ~CurlTransfer();
+    CurlTransfer(const CurlTransfer&) = delete;
+    CurlTransfer& operator=(const CurlTransfer&) = delete;
+
+    // Configures the easy handle and adds it to `multi`; on failure, the result to report.
+    std::optional<TransferResult> start(CURLM* multi);
+    // The result of a transfer curl reported done with `code`.
+    TransferResult finish(CURLcode code);
+
+    std::unique_ptr<CurlTask> takeTask() { return std::move(task_); }
+    const std::string& host() const { return host_; }
+
+  private:
+    enum class Abort { none, idle, tooLarge };
+
+    static std::size_t onBody(char* bytes, std::size_t size, std::size_t count, void* self);
+    static int onProgress(void* self, curl_off_t, curl_off_t downloaded, curl_off_t,
+                          curl_off_t uploaded);
+    bool configure();
+
+    std::unique_ptr<CurlTask> task_;
+    std::string host_;
+    const std::string& caBundle_;
+    EasyHandlePool& pool_;
+    CURL* easy_ = nullptr;
+    CURLM* multi_ = nullptr;
+    curl_slist* headers_ = nullptr;
+    std::string body_;
+    char errorBuffer_[CURL_ERROR_SIZE] = {};
+    Abort abort_ = Abort::none;
+    std::chrono::milliseconds idleTimeout_{0};
+    std::chrono::steady_clock::time_point lastActivity_;
+    curl_off_t bytesMoved_ = 0;
+};
+
+}  // namespace VeltoSDK::platform::linux_os

@@ -1,0 +1,243 @@
+#include "CurlWorker.hpp"
+
+#include <cctype>
+#include <chrono>
+#include <deque>
+#include <string_view>
+#include <thread>
+#include <unordered_map>
+
+#include "CurlHttpClient.hpp"
+
+namespace VeltoSDK::platform::linux_os {
+namespace {
+
+// The longest sleep without news: a lost wake-up costs latency, never a hang.
+constexpr int kIdlePollMs = 1000;
+// While transfers run, idle timeouts are checked at least this often.
+constexpr int kBusyPollMs = 100;
+constexpr long kCachedConnections = 64;
+
+struct CurlUrlDeleter {
+    void operator()(CURLU* url) const { curl_url_cleanup(url); }
+};
+
+std::string takeCurlString(char* text) {
+    std::string copy = text ? text : "";
+    curl_free(text);
+    return copy;
+}
+
+// Transfers to one origin share its connection limit.
+struct Origin {
+    std::string key;   // scheme://host:port
+    std::string host;  // for error descriptions
+};
+
+std::optional<Origin> originOf(const std::string& url, std::string& error) {
+    std::unique_ptr<CURLU, CurlUrlDeleter> parsed(curl_url());
+    if (!parsed) {
+        error = "out of memory";
+        return std::nullopt;
+    }
+    if (CURLUcode rc = curl_url_set(parsed.get(), CURLUPART_URL, url.c_str(), 0)) {
+        error = curl_url_strerror(rc);
+        return std::nullopt;
+    }
+    char* part = nullptr;
+    curl_url_get(parsed.get(), CURLUPART_SCHEME, &part, 0);
+    std::string scheme = takeCurlString(std::exchange(part, nullptr));
+    curl_url_get(parsed.get(), CURLUPART_HOST, &part, 0);
+    std::string host = takeCurlString(std::exchange(part, nullptr));
+    curl_url_get(parsed.get(), CURLUPART_PORT, &part, CURLU_DEFAULT_PORT);
+    std::string port = takeCurlString(std::exchange(part, nullptr));
+    return Origin{scheme + "://" + host + ":" + port, host};
+}
+
+bool isWireScheme(std::string scheme) {
+    for (char& c : scheme)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return scheme == "http" || scheme == "https";
+}
+
+class Worker {
+  public:
+    explicit Worker(WorkerQueue& queue) : queue_(queue) {}
+
+    [[noreturn]] void run() {
+        if (queue_.shouldStop())
+            queue_.park();
+        renewMulti();
+        for (;;) {
+            if (queue_.shouldStop())
+                queue_.park();
+            try {
+                turn();
+            } catch (...) {
+                // Out of memory at worst; the next turn tries again.
+            }
+        }
+    }
+
+  private:
+    struct Host {
+        std::string name;
+        std::size_t running = 0;
+        std::deque<std::unique_ptr<CurlTask>> waiting;  // no easy handle until it starts
+    };
+    struct Running {
+        std::string hostKey;
+        std::unique_ptr<CurlTransfer> transfer;
+    };
+
+    void turn() {
+        for (auto& task : queue_.takeIncoming())
+            admit(std::move(task));
+        queue_.deliverRefusals();
+        int active = 0;
+        CURLMcode rc = curl_multi_perform(multi_, &active);
+        if (rc == CURLM_OK) {
+            readFinished();
+            int wait = running_.empty() ? kIdlePollMs : kBusyPollMs;
+            rc = curl_multi_poll(multi_, nullptr, 0, wait, nullptr);
+        }
+        if (rc != CURLM_OK) {
+            failRunning(std::string("multi handle failed: ") + curl_multi_strerror(rc));
+            renewMulti();
+            startAllWaiting();
+        }
+    }
+
+    void renewMulti() {
+        CURLM* fresh = nullptr;
+        while (!(fresh = curl_multi_init())) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        curl_multi_setopt(fresh, CURLMOPT_MAX_HOST_CONNECTIONS,
+                          static_cast<long>(kMaxConnectionsPerHost));
+        curl_multi_setopt(fresh, CURLMOPT_MAXCONNECTS, kCachedConnections);
+        queue_.setMulti(fresh);
+        multi_ = fresh;
+    }
+
+    void admit(std::unique_ptr<CurlTask> task) {
+        const URL& url = task->request.url();
+        if (!isWireScheme(url.scheme())) {
+            // Another scheme answers without touching the network or the file system.
+            TransferResult result;
+            result.response = URLResponse{};
+            complete(*task, result);
+            return;
+        }
+        std::string error;
+        std::optional<Origin> origin = originOf(url.absoluteString(), error);
+        if (!origin) {
+            complete(*task, failure(CURLE_URL_MALFORMAT, error, ""));
+            return;
+        }
+        Host& host = hosts_[origin->key];
+        host.name = origin->host;
+        host.waiting.push_back(std::move(task));
+        startWaiting(origin->key);
+    }
+
+    void startWaiting(const std::string& key) {
+        auto it = hosts_.find(key);
+        if (it == hosts_.end())
+            return;
+        Host& host = it->second;
+        while (host.running < kMaxConnectionsPerHost && !host.waiting.empty()) {
+            auto transfer = std::make_unique<CurlTransfer>(std::move(host.waiting.front()),
+                                                           host.name, queue_.caBundle(), pool_);
+            host.waiting.pop_front();
+            if (std::optional<TransferResult> failed = transfer->start(multi_)) {
+                std::unique_ptr<CurlTask> task = transfer->takeTask();
+                transfer.reset();
+                complete(*task, *failed);
+                continue;
+            }
+            CurlTransfer* raw = transfer.get();
+            running_.emplace(raw, Running{key, std::move(transfer)});
+            ++host.running;
+        }
+        if (host.running == 0 && host.waiting.empty())
+            hosts_.erase(it);
+    }
+
+    void startAllWaiting() {
+        std::vector<std::string> keys;
+        for (const auto& [key, host] : hosts_)
+            keys.push_back(key);
+        for (const auto& key : keys)
+            startWaiting(key);
+    }
+
+    void readFinished() {
+        int left = 0;
+        while (CURLMsg* message = curl_multi_info_read(multi_, &left)) {
+            if (message->msg != CURLMSG_DONE)
+                continue;
+            CURLcode code = message->data.result;
+            char* self = nullptr;
+            curl_easy_getinfo(message->easy_handle, CURLINFO_PRIVATE, &self);
+            auto it = running_.find(reinterpret_cast<CurlTransfer*>(self));
+            if (it == running_.end())
+                continue;
+            Running entry = std::move(it->second);
+            running_.erase(it);
+            TransferResult result = entry.transfer->finish(code);
+            finishTransfer(std::move(entry), result);
+        }
+    }
+
+    // Each transfer in flight fails; waiting ones stay for the next multi handle.
+    void failRunning(const std::string& reason) {
+        auto doomed = std::move(running_);
+        running_.clear();
+        for (auto& [raw, entry] : doomed) {
+            TransferResult result = failure(CURLE_FAILED_INIT, reason, entry.transfer->host());
+            finishTransfer(std::move(entry), result);
+        }
+    }
+
+    void finishTransfer(Running entry, const TransferResult& result) {
+        std::unique_ptr<CurlTask> task = entry.transfer->takeTask();
+        entry.transfer.reset();  // frees the connection slot before the handler runs
+        if (auto it = hosts_.find(entry.hostKey); it != hosts_.end())
+            --it->second.running;
+        complete(*task, result);
+        startWaiting(entry.hostKey);
+    }
+
+    void complete(const CurlTask& task, const TransferResult& result) {
+        runCompletion(task.completion, result.data, result.response ? &*result.response : nullptr,
+                      result.error ? &*result.error : nullptr);
+        queue_.markCompleted(task.id);
+    }
+
+    WorkerQueue& queue_;
+    CURLM* multi_ = nullptr;
+    EasyHandlePool pool_;
+    std::unordered_map<std::string, Host> hosts_;
+    std::unordered_map<CurlTransfer*, Running> running_;
+};
+
+}  // namespace
+
+void runWorker(WorkerQueue& queue) {
+    // Lives on the worker's stack, which is never unwound.
+    Worker worker(queue);
+    worker.run();
+}
+
+void runCompletion(CompletionHandler completion, const std::optional<std::string>& data,
+                   const URLResponse* response, const TransportError* error) {
+    if (!completion)
+        return;
+    try {
+        completion(data, response, error);
+    } catch (...) {
+    }
+}
+
+}  // namespace VeltoSDK::platform::linux_os

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <curl/curl.h>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "CurlTransfer.hpp"
+
+namespace VeltoSDK::platform::linux_os {
+
+// What the worker needs of its client. All of it is called on the worker thread.
+class WorkerQueue {
+  public:
+    virtual bool shouldStop() = 0;
+    // Never returns: the worker stops touching curl for good.
+    [[noreturn]] virtual void park() = 0;
+    // Publishes the worker's new multi handle, so callers can wake it, and cleans up the old.
+    virtual void setMulti(CURLM* multi) = 0;
+    virtual std::vector<std::unique_ptr<CurlTask>> takeIncoming() = 0;
+    // Tells the handlers of refused transfers.
+    virtual void deliverRefusals() = 0;
+    // After the task's handler has returned.
+    virtual void markCompleted(std::uint64_t id) = 0;
+    virtual const std::string& caBundle() const = 0;
+
+  protected:
+    ~WorkerQueue() = default;
+};
+
+// Drives every transfer of one client until the process ends.
+[[noreturn]] void runWorker(WorkerQueue& queue);
+
+// Runs a completion handler; whatever it throws stays out of the worker.
+void runCompletion(CompletionHandler completion, const std::optional<std::string>& data,
+                   const URLResponse* response, const TransportError* error);
+
+}  // namespace VeltoSDK::platform::linux_os
