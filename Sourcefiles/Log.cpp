@@ -33,6 +33,25 @@ std::unique_ptr<icu::SimpleDateFormat> makeFormatter(const std::string& localeNa
     return formatter;
 }
 
+// Making a formatter costs far more than using one, so each thread keeps the last one it made
+// while the locale and time zone it was made for are still the current ones.
+icu::SimpleDateFormat* currentFormatter() {
+    struct Cached {
+        std::string localeName;
+        std::string timeZoneId;
+        std::unique_ptr<icu::SimpleDateFormat> formatter;
+    };
+    thread_local Cached cached;
+    std::string localeName = platform::localeInfo().localeName();
+    std::string timeZoneId = platform::localeInfo().timeZoneId();
+    if (!cached.formatter || cached.localeName != localeName || cached.timeZoneId != timeZoneId) {
+        cached.formatter = makeFormatter(localeName, timeZoneId);
+        cached.localeName = std::move(localeName);
+        cached.timeZoneId = std::move(timeZoneId);
+    }
+    return cached.formatter.get();
+}
+
 void write(std::string_view tag, std::string_view message, std::string_view file, int line,
            std::string_view function) {
     std::string text = Log::formattedNow();
@@ -53,10 +72,8 @@ void write(std::string_view tag, std::string_view message, std::string_view file
 }  // namespace
 
 std::string Log::formattedNow() {
-    std::string localeName = platform::localeInfo().localeName();
-    std::string timeZoneId = platform::localeInfo().timeZoneId();
-    std::unique_ptr<icu::SimpleDateFormat> formatter = makeFormatter(localeName, timeZoneId);
-    if (!formatter) return {};
+    icu::SimpleDateFormat* formatter = currentFormatter();
+    if (formatter == nullptr) return {};
     UDate now = platform::clock().secondsSince1970() * 1000.0;
     icu::UnicodeString formatted;
     formatter->format(now, formatted);

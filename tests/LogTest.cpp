@@ -41,6 +41,17 @@ TEST_F(LogTest, HourIsOnTheTwelveHourClockWithoutMarker) {
     }
 }
 
+TEST_F(LogTest, FollowsChangesOfLocaleAndTimeZone) {
+    clock.seconds = 1796551445.007;  // 10:04:05.007 UTC
+    EXPECT_EQ(Log::formattedNow(), "2026-12-06 10:04:05007");
+    locale.zone = "Asia/Kolkata";
+    EXPECT_EQ(Log::formattedNow(), "2026-12-06 03:34:05007");
+    locale.locale = "ar_EG";  // the locale's own digits
+    EXPECT_EQ(Log::formattedNow(),
+              "٢٠٢٦-١٢-٠٦ "
+              "٠٣:٣٤:٠٥٠٠٧");
+}
+
 TEST_F(LogTest, TagsAndDebugGate) {
     Log::error("e", "f", 1, "fn");
     Log::debug("hidden", "f", 2, "fn");

@@ -1,0 +1,26 @@
+#include "Rejection.hpp"
+
+namespace VeltoSDK::collector {
+
+std::string_view reasonCode(Reason reason) {
+    switch (reason) {
+        case Reason::UnregisteredPixelId:
+            return "UNREGISTERED_PIXEL_ID";
+        case Reason::UnsupportedEvent:
+            return "PIXEL_UNSUPPORTED_EVENT";
+        case Reason::MissingRequiredField:
+            return "PIXEL_MISSING_REQUIRED_FIELD";
+    }
+    return "";
+}
+
+std::string responseBody(const Rejection& rejection) {
+    std::string body = "Failed to parse pixel: ";
+    body += reasonCode(rejection.reason);
+    body += " error_string:\"";
+    body += rejection.field;
+    body += '"';
+    return body;
+}
+
+}  // namespace VeltoSDK::collector
