@@ -24,7 +24,7 @@ public:
     // A UUID in any letter case; anything else, or none, counts as the all-zero id.
     static void setAdvertisingIdentifier(std::optional<std::string> uuidText);
     static void setAdvertisingTrackingEnabled(bool enabled);
-    // 0 not determined, 1 restricted, 2 denied, 3 authorized.
+    // 0 not determined, 1 restricted, 2 denied, 3 authorized; any other value counts as 0.
     static void setTrackingAuthorizationStatus(int status);
     static void setCarrier(std::optional<Carrier> carrier);
 

@@ -1,10 +1,24 @@
-#include <cstdlib>
-
+#include "../HostValues.hpp"
 #include "Linux.hpp"
 
-// Placeholder until the Linux implementation lands.
 namespace VeltoSDK::platform::linux_os {
+namespace {
 
-BundleInfo& bundleInfo() { std::abort(); }
+// A Linux process has no bundle: the host app names itself through HostInfo, and the library
+// knows its own version from the build.
+class LinuxBundleInfo final : public BundleInfo {
+  public:
+    std::optional<std::string> mainBundleIdentifier() override {
+        return hostValues()->mainBundleIdentifier;
+    }
+    std::optional<std::string> libraryShortVersion() override { return VELTOSDK_VERSION_TEXT; }
+};
+
+}  // namespace
+
+BundleInfo& bundleInfo() {
+    static LinuxBundleInfo* instance = new LinuxBundleInfo;
+    return *instance;
+}
 
 }  // namespace VeltoSDK::platform::linux_os

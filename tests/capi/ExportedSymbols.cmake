@@ -1,0 +1,67 @@
+# Checks the shared library's dynamic symbols: every name of the C header is exported, and
+# nothing is exported beyond the C names and the classes the public headers mark VELTOSDK_API.
+# Also checks the SONAME. Run with -DLIBRARY= -DINCLUDE_DIR= -DNM= -DCXXFILT= -DREADELF= -DMAJOR=
+
+cmake_minimum_required(VERSION 3.20)
+
+file(READ ${INCLUDE_DIR}/VeltoSDK/velto.h header)
+string(REGEX MATCHALL "velto_[A-Za-z_]+\\(|VeltoEvent_[A-Z_]+|VeltoSDKVersion[A-Za-z]+"
+       c_names "${header}")
+list(TRANSFORM c_names REPLACE "\\($" "")
+list(REMOVE_DUPLICATES c_names)
+list(LENGTH c_names c_count)
+if(c_count LESS 40)
+    message(FATAL_ERROR "read only ${c_count} names from velto.h")
+endif()
+
+file(GLOB public_headers ${INCLUDE_DIR}/VeltoSDK/*.hpp)
+set(public_classes "")
+foreach(path IN LISTS public_headers)
+    file(READ ${path} text)
+    string(REGEX MATCHALL "class VELTOSDK_API [A-Za-z]+" found "${text}")
+    list(TRANSFORM found REPLACE "class VELTOSDK_API " "")
+    list(APPEND public_classes ${found})
+endforeach()
+list(JOIN public_classes "|" class_pattern)
+set(cxx_pattern "^((typeinfo|typeinfo name|vtable) for )?VeltoSDK::(${class_pattern})(::|$)")
+
+execute_process(COMMAND ${NM} -D --defined-only --format=posix ${LIBRARY}
+                OUTPUT_VARIABLE nm_output COMMAND_ERROR_IS_FATAL ANY)
+string(REPLACE "\n" ";" lines "${nm_output}")
+set(exported "")
+set(unexpected "")
+foreach(line IN LISTS lines)
+    if(line STREQUAL "")
+        continue()
+    endif()
+    string(REGEX REPLACE " .*" "" symbol "${line}")
+    list(APPEND exported ${symbol})
+    if(symbol IN_LIST c_names)
+        continue()
+    endif()
+    execute_process(COMMAND ${CXXFILT} ${symbol} OUTPUT_VARIABLE demangled
+                    OUTPUT_STRIP_TRAILING_WHITESPACE)
+    if(NOT demangled MATCHES "${cxx_pattern}")
+        list(APPEND unexpected "${demangled}")
+    endif()
+endforeach()
+
+set(missing "")
+foreach(name IN LISTS c_names)
+    if(NOT name IN_LIST exported)
+        list(APPEND missing ${name})
+    endif()
+endforeach()
+
+execute_process(COMMAND ${READELF} -d ${LIBRARY} OUTPUT_VARIABLE dynamic COMMAND_ERROR_IS_FATAL ANY)
+if(NOT dynamic MATCHES "Library soname: \\[libVeltoSDK\\.so\\.${MAJOR}\\]")
+    message(SEND_ERROR "no SONAME libVeltoSDK.so.${MAJOR}")
+endif()
+if(missing)
+    list(JOIN missing "\n  " text)
+    message(SEND_ERROR "C names not exported:\n  ${text}")
+endif()
+if(unexpected)
+    list(JOIN unexpected "\n  " text)
+    message(SEND_ERROR "exported beyond the public interface:\n  ${text}")
+endif()
