@@ -1,5 +1,5 @@
 // The cost the host's thread pays to build one event request: the worked-example event with
-// the real clock and locale, and stand-ins for the device, the bundle and the network.
+// the real clock, locale and network reachability, and stand-ins for the device and bundle.
 #include <benchmark/benchmark.h>
 
 #include <VeltoSDK/Velto.hpp>
@@ -9,7 +9,6 @@
 #include "platform/BundleInfo.hpp"
 #include "platform/DeviceInfo.hpp"
 #include "platform/Dispatch.hpp"
-#include "platform/NetworkReachability.hpp"
 #include "platform/Services.hpp"
 #include "platform/StandardOutput.hpp"
 
@@ -53,33 +52,14 @@ public:
     std::optional<std::string> libraryShortVersion() override { return "1.0"; }
 };
 
-class WifiReachability final : public platform::NetworkReachability {
-public:
-    bool getFlags(std::uint32_t& flags) override {
-        flags = platform::kReachabilityFlagReachable;
-        return true;
-    }
-    bool setCallback(Callback, void*) override { return true; }
-    bool setDispatchQueue(platform::SerialQueue*) override { return true; }
-};
-
-class WifiService final : public platform::NetworkReachabilityService {
-public:
-    std::shared_ptr<platform::NetworkReachability> createWithAddress(const sockaddr_in&) override {
-        return std::make_shared<WifiReachability>();
-    }
-};
-
 void BuildVeltoRequest(benchmark::State& state) {
     NullOutput output;
     DiscardingMainQueue mainQueue;
     Device device;
     Bundle bundle;
-    WifiService reachability;
     platform::ScopedServices services({.bundleInfo = &bundle,
                                        .deviceInfo = &device,
                                        .mainQueue = &mainQueue,
-                                       .networkReachability = &reachability,
                                        .standardOutput = &output});
     Velto::initialize("pixel-7");
     VeltoParams params("25", "USD", "A1,B2", std::nullopt, std::nullopt);

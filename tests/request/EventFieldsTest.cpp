@@ -78,13 +78,5 @@ TEST(EventFields, PutUnderAPropertyKeyIsThatProperty) {
     EXPECT_EQ(eventFields(&params), (Json{{"ii", {"a", "b"}}}));
 }
 
-TEST(EventFields, LeavesTheHostsParametersUntouched) {
-    VeltoParams params("25", "USD", "A1,B2", std::nullopt, std::nullopt);
-    params.put("color", "red,blue");
-    VeltoParams::Dictionary before = params.veltoParamsDictionary();
-    eventFields(&params);
-    EXPECT_EQ(params.veltoParamsDictionary(), before);
-}
-
 }  // namespace
 }  // namespace VeltoSDK
