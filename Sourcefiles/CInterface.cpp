@@ -31,9 +31,7 @@ namespace {
 using VeltoSDK::HostInfo;
 using VeltoSDK::Velto;
 
-std::string text(const char* value) {
-    return value ? std::string(value) : std::string();
-}
+std::string text(const char* value) { return value ? std::string(value) : std::string(); }
 
 std::optional<std::string> optionalText(const char* value) {
     return value ? std::optional<std::string>(value) : std::nullopt;
@@ -42,8 +40,7 @@ std::optional<std::string> optionalText(const char* value) {
 size_t copyOut(std::string_view text, char* buffer, size_t size) {
     if (buffer && size > 0) {
         size_t count = std::min(text.size(), size - 1);
-        if (count > 0)
-            std::memcpy(buffer, text.data(), count);  // data() may be null when empty
+        if (count > 0) std::memcpy(buffer, text.data(), count);  // data() may be null when empty
         buffer[count] = '\0';
     }
     return text.size();
@@ -71,15 +68,13 @@ void guarded(Body&& body) noexcept {
 size_t readProperty(const VeltoParams* params, char* buffer, size_t size,
                     std::string (VeltoSDK::VeltoParams::*getter)() const) noexcept {
     size_t empty = copyOut({}, buffer, size);
-    if (!params)
-        return empty;
+    if (!params) return empty;
     return guarded(empty, [&] { return copyOut((params->object.*getter)(), buffer, size); });
 }
 
 void writeProperty(VeltoParams* params, const char* value,
                    void (VeltoSDK::VeltoParams::*setter)(std::string)) noexcept {
-    if (!params)
-        return;
+    if (!params) return;
     guarded([&] { (params->object.*setter)(text(value)); });
 }
 
@@ -131,9 +126,7 @@ bool velto_flush(double timeoutSeconds) {
     return guarded(false, [&] { return Velto::flush(timeoutSeconds); });
 }
 
-VeltoParams* velto_params_init(void) {
-    return new (std::nothrow) VeltoParams;
-}
+VeltoParams* velto_params_init(void) { return new (std::nothrow) VeltoParams; }
 
 VeltoParams* velto_params_initWithValue(const char* value, const char* currency, const char* itemId,
                                         const char* itemType, const char* itemName) {
@@ -144,8 +137,7 @@ VeltoParams* velto_params_initWithValue(const char* value, const char* currency,
 }
 
 VeltoParams* velto_params_retain(VeltoParams* params) {
-    if (params)
-        params->referenceCount.fetch_add(1, std::memory_order_relaxed);
+    if (params) params->referenceCount.fetch_add(1, std::memory_order_relaxed);
     return params;
 }
 
@@ -189,28 +181,23 @@ void velto_params_setItemName(VeltoParams* params, const char* itemName) {
 }
 
 void velto_params_put(VeltoParams* params, const char* key, const char* value) {
-    if (!params)
-        return;
+    if (!params) return;
     guarded([&] { params->object.put(text(key), text(value)); });
 }
 
 char* velto_params_dictionaryJSON(const VeltoParams* params) {
-    if (!params)
-        return nullptr;
+    if (!params) return nullptr;
     return guarded(static_cast<char*>(nullptr), [&] {
         // Hosts may put bytes that are not UTF-8; replacing them keeps the text valid JSON.
         std::string json = nlohmann::json(params->object.veltoParamsDictionary())
                                .dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
         auto* copy = static_cast<char*>(std::malloc(json.size() + 1));
-        if (copy)
-            std::memcpy(copy, json.c_str(), json.size() + 1);
+        if (copy) std::memcpy(copy, json.c_str(), json.size() + 1);
         return copy;
     });
 }
 
-void velto_free(void* pointer) {
-    std::free(pointer);
-}
+void velto_free(void* pointer) { std::free(pointer); }
 
 void velto_platform_setMainBundleIdentifier(const char* identifier) {
     guarded([&] { HostInfo::setMainBundleIdentifier(optionalText(identifier)); });

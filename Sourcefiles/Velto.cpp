@@ -52,8 +52,6 @@ void Velto::setBaseURL(std::string baseURL) {
 
 bool Velto::debugMode() const { return debugMode_.load(std::memory_order_relaxed); }
 
-void Velto::setDebugMode(bool debugMode) {
-    debugMode_.store(debugMode, std::memory_order_relaxed);
-}
+void Velto::setDebugMode(bool debugMode) { debugMode_.store(debugMode, std::memory_order_relaxed); }
 
 }  // namespace VeltoSDK

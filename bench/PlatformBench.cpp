@@ -34,8 +34,7 @@ BENCHMARK(BM_CreateAndGetFlags);
 
 void BM_ParseEndpointURL(benchmark::State& state) {
     const std::string text = "https://127.0.0.1:8080/velto/mob?e=Purchase&pi=1234567890";
-    for (auto _ : state)
-        benchmark::DoNotOptimize(URL::fromString(text));
+    for (auto _ : state) benchmark::DoNotOptimize(URL::fromString(text));
 }
 BENCHMARK(BM_ParseEndpointURL);
 

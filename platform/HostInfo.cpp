@@ -41,8 +41,7 @@ void HostInfo::setSystemVersion(std::optional<std::string> version) {
 
 void HostInfo::setAdvertisingIdentifier(std::optional<std::string> uuidText) {
     platform::UUID uuid{};
-    if (uuidText)
-        uuid = platform::parseUUID(*uuidText).value_or(platform::UUID{});
+    if (uuidText) uuid = platform::parseUUID(*uuidText).value_or(platform::UUID{});
     update([&](HostValues& v) { v.advertisingIdentifier = uuid; });
 }
 
@@ -52,8 +51,7 @@ void HostInfo::setAdvertisingTrackingEnabled(bool enabled) {
 
 void HostInfo::setTrackingAuthorizationStatus(int status) {
     // An unknown status must neither grant nor refuse tracking, so it reads as not determined.
-    if (status < 0 || status > 3)
-        status = 0;
+    if (status < 0 || status > 3) status = 0;
     update([&](HostValues& v) { v.trackingAuthorizationStatus = status; });
 }
 

@@ -18,10 +18,8 @@ bool hasOnlyUrlCharacters(std::string_view text) {
     constexpr std::string_view kRefused = " \"<>\\^`{|}";
     for (size_t i = 0; i < text.size(); ++i) {
         auto byte = static_cast<unsigned char>(text[i]);
-        if (byte < 0x20 || byte >= 0x7F)
-            return false;  // control characters, non-ASCII
-        if (kRefused.find(text[i]) != std::string_view::npos)
-            return false;
+        if (byte < 0x20 || byte >= 0x7F) return false;  // control characters, non-ASCII
+        if (kRefused.find(text[i]) != std::string_view::npos) return false;
         if (text[i] == '%' &&
             (i + 2 >= text.size() || !isHexDigit(text[i + 1]) || !isHexDigit(text[i + 2]))) {
             return false;
@@ -37,12 +35,10 @@ struct CurlUrlDeleter {
 }  // namespace
 
 std::optional<URL> URL::fromString(std::string_view text) {
-    if (text.empty() || !hasOnlyUrlCharacters(text))
-        return std::nullopt;
+    if (text.empty() || !hasOnlyUrlCharacters(text)) return std::nullopt;
 
     std::unique_ptr<CURLU, CurlUrlDeleter> handle(curl_url());
-    if (!handle)
-        return std::nullopt;
+    if (!handle) return std::nullopt;
     std::string owned(text);
     // Any scheme parses: the transport answers a non-HTTP URL with a non-HTTP response.
     if (curl_url_set(handle.get(), CURLUPART_URL, owned.c_str(), CURLU_NON_SUPPORT_SCHEME) !=
@@ -50,8 +46,7 @@ std::optional<URL> URL::fromString(std::string_view text) {
         return std::nullopt;
     }
     char* scheme = nullptr;
-    if (curl_url_get(handle.get(), CURLUPART_SCHEME, &scheme, 0) != CURLUE_OK)
-        return std::nullopt;
+    if (curl_url_get(handle.get(), CURLUPART_SCHEME, &scheme, 0) != CURLUE_OK) return std::nullopt;
     std::string schemeText(scheme);
     curl_free(scheme);
     return URL(std::move(owned), std::move(schemeText));

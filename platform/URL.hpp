@@ -17,7 +17,8 @@ public:
     const std::string& scheme() const { return scheme_; }
 
 private:
-    URL(std::string text, std::string scheme) : text_(std::move(text)), scheme_(std::move(scheme)) {}
+    URL(std::string text, std::string scheme)
+        : text_(std::move(text)), scheme_(std::move(scheme)) {}
     std::string text_;
     std::string scheme_;
 };

@@ -4,12 +4,12 @@
 
 #include <stdio.h>
 
-int main(int argc, char **argv) {
+int main(int argc, char** argv) {
     if (argc > 1) velto_setBaseURL(argv[1]);
     velto_platform_setMainBundleIdentifier("com.example.c-host");
     velto_initialize("YOUR-PIXEL-ID");
 
-    VeltoParams *params = velto_params_initWithValue("25", "USD", "A1,B2", NULL, NULL);
+    VeltoParams* params = velto_params_initWithValue("25", "USD", "A1,B2", NULL, NULL);
     velto_params_put(params, "color", "red,blue"); /* free pairs travel in "custom" */
     bool sent = velto_fireEvent(VeltoEvent_PURCHASE, params);
     velto_params_release(params); /* the library keeps no reference */
@@ -17,6 +17,6 @@ int main(int argc, char **argv) {
     sent = velto_fireEvent("TutorialDone", NULL) && sent; /* any name is an event name */
 
     bool answered = velto_flush(5.0);
-    printf("%s", (const char *)VeltoSDKVersionString);
+    printf("%s", (const char*)VeltoSDKVersionString);
     return sent && answered ? 0 : 1;
 }

@@ -7,7 +7,7 @@ namespace {
 // A Linux process has no bundle: the host app names itself through HostInfo, and the library
 // knows its own version from the build.
 class LinuxBundleInfo final : public BundleInfo {
-  public:
+public:
     std::optional<std::string> mainBundleIdentifier() override {
         return hostValues()->mainBundleIdentifier;
     }

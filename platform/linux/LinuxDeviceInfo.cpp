@@ -18,15 +18,13 @@ std::optional<std::string> osReleaseVersionId(const char* path) {
     std::string line;
     constexpr std::string_view kKey = "VERSION_ID=";
     while (std::getline(file, line)) {
-        if (line.rfind(kKey, 0) != 0)
-            continue;
+        if (line.rfind(kKey, 0) != 0) continue;
         std::string value = line.substr(kKey.size());
         if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
             value.back() == value.front()) {
             value = value.substr(1, value.size() - 2);
         }
-        if (value.empty())
-            return std::nullopt;
+        if (value.empty()) return std::nullopt;
         return value;
     }
     return std::nullopt;
@@ -37,12 +35,10 @@ std::optional<std::string> osReleaseVersionId(const char* path) {
 // release instead. Read once: neither changes while a process runs.
 std::string readSystemVersion() {
     for (const char* path : {"/etc/os-release", "/usr/lib/os-release"}) {
-        if (auto version = osReleaseVersionId(path))
-            return *version;
+        if (auto version = osReleaseVersionId(path)) return *version;
     }
     struct utsname names {};
-    if (uname(&names) == 0)
-        return names.release;
+    if (uname(&names) == 0) return names.release;
     return "";
 }
 
@@ -60,24 +56,20 @@ std::optional<std::vector<long>> dottedNumbers(std::string_view text) {
     while (true) {
         long number = 0;
         auto [next, error] = std::from_chars(position, end, number);
-        if (error != std::errc() || number < 0)
-            return std::nullopt;
+        if (error != std::errc() || number < 0) return std::nullopt;
         numbers.push_back(number);
         position = next;
-        if (position == end)
-            return numbers;
-        if (*position != '.')
-            break;
+        if (position == end) return numbers;
+        if (*position != '.') break;
         ++position;
     }
     constexpr std::string_view kSuffixStarts = "-+~ _";
-    if (kSuffixStarts.find(*position) == std::string_view::npos)
-        return std::nullopt;
+    if (kSuffixStarts.find(*position) == std::string_view::npos) return std::nullopt;
     return numbers;
 }
 
 class HostCarrier final : public Carrier {
-  public:
+public:
     std::optional<std::string> carrierName() override { return read(&HostInfo::Carrier::name); }
     std::optional<std::string> mobileCountryCode() override {
         return read(&HostInfo::Carrier::mobileCountryCode);
@@ -86,18 +78,17 @@ class HostCarrier final : public Carrier {
         return read(&HostInfo::Carrier::mobileNetworkCode);
     }
 
-  private:
+private:
     // The carrier may be changed or removed by the host between two reads.
     static std::optional<std::string> read(std::optional<std::string> HostInfo::Carrier::*field) {
         auto values = hostValues();
-        if (!values->carrier)
-            return std::nullopt;
+        if (!values->carrier) return std::nullopt;
         return (*values->carrier).*field;
     }
 };
 
 class LinuxDeviceInfo final : public DeviceInfo {
-  public:
+public:
     std::string systemVersion() override {
         auto values = hostValues();
         return values->systemVersion ? *values->systemVersion : osSystemVersion();
@@ -105,8 +96,7 @@ class LinuxDeviceInfo final : public DeviceInfo {
 
     bool isOperatingSystemAtLeast(int major, int minor, int patch) override {
         auto numbers = dottedNumbers(systemVersion());
-        if (!numbers)
-            return false;
+        if (!numbers) return false;
         numbers->resize(std::max<size_t>(numbers->size(), 3), 0);
         std::vector<long> wanted{major, minor, patch};
         return !std::lexicographical_compare(numbers->begin(), numbers->begin() + 3, wanted.begin(),
@@ -119,8 +109,7 @@ class LinuxDeviceInfo final : public DeviceInfo {
             return std::nullopt;
         }
         const char* value = std::getenv(std::string(name).c_str());
-        if (value == nullptr)
-            return std::nullopt;
+        if (value == nullptr) return std::nullopt;
         return std::string(value);
     }
 
@@ -137,8 +126,7 @@ class LinuxDeviceInfo final : public DeviceInfo {
     int trackingAuthorizationStatus() override { return hostValues()->trackingAuthorizationStatus; }
 
     std::unique_ptr<Carrier> subscriberCellularProvider() override {
-        if (!hostValues()->carrier)
-            return nullptr;
+        if (!hostValues()->carrier) return nullptr;
         return std::make_unique<HostCarrier>();
     }
 };

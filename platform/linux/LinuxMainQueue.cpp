@@ -13,16 +13,15 @@ namespace {
 // queue is never destroyed: at exit the thread may still wait here, so it must only touch
 // this heap object, which static destruction leaves alone.
 class ThreadMainQueue final : public MainQueue {
-  public:
+public:
     void async(std::function<void()> task) override {
         std::lock_guard lock(mutex_);
         tasks_.push_back(std::move(task));
-        if (!started_)
-            start();
+        if (!started_) start();
         wakeUp_.notify_one();
     }
 
-  private:
+private:
     void start() {
         try {
             std::thread([this] { run(); }).detach();

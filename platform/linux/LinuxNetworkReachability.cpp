@@ -22,7 +22,7 @@ enum class Route { usable, none, unreadable };
 // lookup at a time. It belongs to the network namespace the process was in at its first
 // lookup; a forked child opens its own, in the namespace it is in by then.
 class RouteLookup {
-  public:
+public:
     static RouteLookup& shared() {
         static RouteLookup* instance = create();
         return *instance;
@@ -31,12 +31,11 @@ class RouteLookup {
     Route lookUp(unsigned char family, const void* destination, size_t length, bool localCounts) {
         std::lock_guard lock(mutex_);
         Route route = ask(family, destination, length, localCounts);
-        if (route == Route::unreadable)
-            closeSocket();  // start afresh next time
+        if (route == Route::unreadable) closeSocket();  // start afresh next time
         return route;
     }
 
-  private:
+private:
     // Never destroyed: lookups may still run while the process exits.
     static inline RouteLookup* created_ = nullptr;
 
@@ -52,16 +51,13 @@ class RouteLookup {
     }
 
     void closeSocket() {
-        if (socket_ >= 0)
-            ::close(socket_);
+        if (socket_ >= 0) ::close(socket_);
         socket_ = -1;
     }
 
     Route ask(unsigned char family, const void* destination, size_t length, bool localCounts) {
-        if (socket_ < 0)
-            socket_ = ::socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE);
-        if (socket_ < 0)
-            return Route::unreadable;
+        if (socket_ < 0) socket_ = ::socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE);
+        if (socket_ < 0) return Route::unreadable;
 
         struct {
             nlmsghdr header;
@@ -85,32 +81,24 @@ class RouteLookup {
         kernel.nl_family = AF_NETLINK;
         auto sent = ::sendto(socket_, &request, request.header.nlmsg_len, 0,
                              reinterpret_cast<sockaddr*>(&kernel), sizeof kernel);
-        if (sent != static_cast<ssize_t>(request.header.nlmsg_len))
-            return Route::unreadable;
+        if (sent != static_cast<ssize_t>(request.header.nlmsg_len)) return Route::unreadable;
 
         // The kernel answers a route request within sendto, so the answer is already queued
         // and no receive waits. Anything older than this request is skipped.
         for (int attempt = 0; attempt < 4; ++attempt) {
             alignas(nlmsghdr) char answer[4096];
             ssize_t received = ::recv(socket_, answer, sizeof answer, MSG_DONTWAIT);
-            if (received < 0)
-                return Route::unreadable;
+            if (received < 0) return Route::unreadable;
             auto* header = reinterpret_cast<nlmsghdr*>(answer);
-            if (!NLMSG_OK(header, static_cast<unsigned>(received)))
-                return Route::unreadable;
-            if (header->nlmsg_seq != sequence_)
-                continue;
+            if (!NLMSG_OK(header, static_cast<unsigned>(received))) return Route::unreadable;
+            if (header->nlmsg_seq != sequence_) continue;
 
             // An error answer (unreachable, prohibited, blackhole, ...) means no route.
-            if (header->nlmsg_type != RTM_NEWROUTE)
-                return Route::none;
+            if (header->nlmsg_type != RTM_NEWROUTE) return Route::none;
             const auto* route = static_cast<const rtmsg*>(NLMSG_DATA(header));
-            if (route->rtm_flags & (RTNH_F_DEAD | RTNH_F_LINKDOWN))
-                return Route::none;
-            if (route->rtm_type == RTN_UNICAST)
-                return Route::usable;
-            if (route->rtm_type == RTN_LOCAL && localCounts)
-                return Route::usable;
+            if (route->rtm_flags & (RTNH_F_DEAD | RTNH_F_LINKDOWN)) return Route::none;
+            if (route->rtm_type == RTN_UNICAST) return Route::usable;
+            if (route->rtm_type == RTN_LOCAL && localCounts) return Route::usable;
             return Route::none;
         }
         return Route::unreadable;
@@ -131,8 +119,7 @@ Route lookUpRoute(unsigned char family, const void* destination, size_t length, 
 Route routeOut() {
     const unsigned char ipv4[4] = {8, 8, 8, 8};
     Route v4 = lookUpRoute(AF_INET, ipv4, sizeof ipv4, false);
-    if (v4 == Route::usable)
-        return v4;
+    if (v4 == Route::usable) return v4;
     const unsigned char ipv6[16] = {0x20, 0x01, 0x48, 0x60, 0x48, 0x60, 0,    0,
                                     0,    0,    0,    0,    0,    0,    0x88, 0x88};
     Route v6 = lookUpRoute(AF_INET6, ipv6, sizeof ipv6, false);
@@ -140,7 +127,7 @@ Route routeOut() {
 }
 
 class LinuxNetworkReachability final : public NetworkReachability {
-  public:
+public:
     explicit LinuxNetworkReachability(in_addr address) : address_(address) {}
 
     // Read from the routing state at every call, so a change of network shows at once.
@@ -148,8 +135,7 @@ class LinuxNetworkReachability final : public NetworkReachability {
         Route route = address_.s_addr == INADDR_ANY
                           ? routeOut()
                           : lookUpRoute(AF_INET, &address_, sizeof address_, true);
-        if (route == Route::unreadable)
-            return false;
+        if (route == Route::unreadable) return false;
         flags = route == Route::usable ? kReachabilityFlagReachable : 0;
         return true;
     }
@@ -158,15 +144,14 @@ class LinuxNetworkReachability final : public NetworkReachability {
     bool setCallback(Callback, void*) override { return true; }
     bool setDispatchQueue(SerialQueue*) override { return true; }
 
-  private:
+private:
     in_addr address_;
 };
 
 class LinuxNetworkReachabilityService final : public NetworkReachabilityService {
-  public:
+public:
     std::shared_ptr<NetworkReachability> createWithAddress(const sockaddr_in& address) override {
-        if (address.sin_family != AF_INET)
-            return nullptr;
+        if (address.sin_family != AF_INET) return nullptr;
         return std::make_shared<LinuxNetworkReachability>(address.sin_addr);
     }
 };

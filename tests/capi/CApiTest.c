@@ -24,8 +24,7 @@ static int failures = 0;
 static int jsonIs(const VeltoParams* params, const char* expected) {
     char* json = velto_params_dictionaryJSON(params);
     int same = json && strcmp(json, expected) == 0;
-    if (!same)
-        fprintf(stderr, "  JSON was %s, expected %s\n", json ? json : "(null)", expected);
+    if (!same) fprintf(stderr, "  JSON was %s, expected %s\n", json ? json : "(null)", expected);
     velto_free(json);
     return same;
 }
@@ -208,8 +207,7 @@ static void referenceCounting(void) {
     for (int t = 0; t < kThreads; ++t) {
         CHECK(pthread_create(&threads[t], NULL, retainAndRelease, params) == 0);
     }
-    for (int t = 0; t < kThreads; ++t)
-        pthread_join(threads[t], NULL);
+    for (int t = 0; t < kThreads; ++t) pthread_join(threads[t], NULL);
     CHECK(jsonIs(params, "{\"still\":\"alive\"}"));
     velto_params_release(params); /* 0: freed */
 }
@@ -243,7 +241,6 @@ int main(void) {
     referenceCounting();
     platformValues();
     CHECK(veltoMixedHeadersAgree());
-    if (failures)
-        fprintf(stderr, "%d check(s) failed\n", failures);
+    if (failures) fprintf(stderr, "%d check(s) failed\n", failures);
     return failures ? EXIT_FAILURE : EXIT_SUCCESS;
 }

@@ -12,7 +12,7 @@ namespace VeltoSDK::platform {
 namespace {
 
 class HostInfoTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override { HostInfo::reset(); }
     void TearDown() override { HostInfo::reset(); }
     DeviceInfo& device = linux_os::deviceInfo();
@@ -107,21 +107,18 @@ TEST_F(HostInfoTest, ReadersNeverSeeAHalfWrittenValue) {
         readers.emplace_back([&] {
             for (int i = 0; i < 200000 && writing; ++i) {
                 std::string version = device.systemVersion();
-                if (version != longVersion && version != shortVersion)
-                    ++bad;
+                if (version != longVersion && version != shortVersion) ++bad;
                 auto values = hostValues();
                 const auto& name = values->carrier->name;
                 const auto& code = values->carrier->mobileCountryCode;
                 bool whole = (name == longCarrier.name && code == longCarrier.mobileCountryCode) ||
                              (name == shortCarrier.name && code == shortCarrier.mobileCountryCode);
-                if (!whole)
-                    ++bad;
+                if (!whole) ++bad;
             }
         });
     }
     writer.join();
-    for (auto& reader : readers)
-        reader.join();
+    for (auto& reader : readers) reader.join();
     EXPECT_EQ(bad, 0);
 }
 

@@ -14,17 +14,15 @@ std::string commandOutput(const char* command) {
     std::string output;
     if (FILE* pipe = popen(command, "r")) {
         char buffer[256];
-        while (size_t n = fread(buffer, 1, sizeof buffer, pipe))
-            output.append(buffer, n);
+        while (size_t n = fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, n);
         pclose(pipe);
     }
-    while (!output.empty() && output.back() == '\n')
-        output.pop_back();
+    while (!output.empty() && output.back() == '\n') output.pop_back();
     return output;
 }
 
 class LinuxDeviceInfoTest : public ::testing::Test {
-  protected:
+protected:
     void TearDown() override { HostInfo::reset(); }
     DeviceInfo& device = linux_os::deviceInfo();
 
@@ -41,8 +39,7 @@ TEST_F(LinuxDeviceInfoTest, UnameMachineIsTheWholeFieldAndTrimsToUnameM) {
     std::string trimmed = machine.substr(0, machine.find('\0'));
     EXPECT_EQ(machine.find_first_not_of('\0', trimmed.size()), std::string::npos);
     std::string expected = commandOutput("uname -m");
-    if (expected.empty())
-        GTEST_SKIP() << "uname -m could not be run";
+    if (expected.empty()) GTEST_SKIP() << "uname -m could not be run";
     EXPECT_EQ(trimmed, expected);
 }
 

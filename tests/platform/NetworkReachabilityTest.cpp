@@ -26,21 +26,17 @@ std::shared_ptr<NetworkReachability> referenceFor(const char* address) {
 // 1 reachable, 0 not reachable, -1 the flags could not be read.
 int reachable(NetworkReachability& reference) {
     std::uint32_t flags = 0;
-    if (!reference.getFlags(flags))
-        return -1;
+    if (!reference.getFlags(flags)) return -1;
     return (flags & kReachabilityFlagReachable) ? 1 : 0;
 }
 
 std::optional<std::string> commandOutput(const std::string& command) {
     FILE* pipe = popen((command + " 2>/dev/null").c_str(), "r");
-    if (!pipe)
-        return std::nullopt;
+    if (!pipe) return std::nullopt;
     std::string output;
     char buffer[512];
-    while (size_t n = fread(buffer, 1, sizeof buffer, pipe))
-        output.append(buffer, n);
-    if (pclose(pipe) != 0)
-        return std::nullopt;
+    while (size_t n = fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, n);
+    if (pclose(pipe) != 0) return std::nullopt;
     return output;
 }
 
@@ -51,8 +47,7 @@ bool ipSaysThereIsARouteOut(const std::string& family) {
     for (std::string line; std::getline(lines, line);) {
         bool usable = line.rfind("default", 0) == 0 && line.find("linkdown") == line.npos &&
                       line.find(" dead") == line.npos;
-        if (usable)
-            return true;
+        if (usable) return true;
     }
     return false;
 }
@@ -65,8 +60,7 @@ TEST(NetworkReachabilityTest, MakesReferencesOnlyForIPv4) {
 }
 
 TEST(NetworkReachabilityTest, ZeroAddressAgreesWithTheRoutingTable) {
-    if (!commandOutput("ip -4 route show"))
-        GTEST_SKIP() << "iproute2 (ip) is not available";
+    if (!commandOutput("ip -4 route show")) GTEST_SKIP() << "iproute2 (ip) is not available";
     bool expected = ipSaysThereIsARouteOut("-4") || ipSaysThereIsARouteOut("-6");
     auto reference = referenceFor("0.0.0.0");
     EXPECT_EQ(reachable(*reference), expected ? 1 : 0);
@@ -86,8 +80,7 @@ void inFreshNetworkNamespace(int (*scenario)()) {
     pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
-        if (unshare(CLONE_NEWNET) != 0)
-            _exit(kSkip);
+        if (unshare(CLONE_NEWNET) != 0) _exit(kSkip);
         _exit(scenario());
     }
     int status = 0;
@@ -102,16 +95,11 @@ void inFreshNetworkNamespace(int (*scenario)()) {
 TEST(NetworkReachabilityTest, NamespaceWithOnlyLoopbackIsNotReachable) {
     inFreshNetworkNamespace([] {
         auto zero = referenceFor("0.0.0.0");
-        if (reachable(*zero) != 0)
-            return 1;
-        if (reachable(*referenceFor("127.0.0.1")) != 0)
-            return 2;  // loopback still down
-        if (std::system("ip link set lo up >/dev/null 2>&1") != 0)
-            return 0;
-        if (reachable(*referenceFor("127.0.0.1")) != 1)
-            return 3;  // the lookup sees this netns
-        if (reachable(*zero) != 0)
-            return 4;
+        if (reachable(*zero) != 0) return 1;
+        if (reachable(*referenceFor("127.0.0.1")) != 0) return 2;  // loopback still down
+        if (std::system("ip link set lo up >/dev/null 2>&1") != 0) return 0;
+        if (reachable(*referenceFor("127.0.0.1")) != 1) return 3;  // the lookup sees this netns
+        if (reachable(*zero) != 0) return 4;
         return 0;
     });
 }
@@ -119,37 +107,29 @@ TEST(NetworkReachabilityTest, NamespaceWithOnlyLoopbackIsNotReachable) {
 // Polls briefly: a peer's carrier reaches its partner asynchronously.
 bool becomes(NetworkReachability& reference, int wanted) {
     for (int i = 0; i < 200; ++i) {
-        if (reachable(reference) == wanted)
-            return true;
+        if (reachable(reference) == wanted) return true;
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return false;
 }
 
 TEST(NetworkReachabilityTest, FollowsTheRouteOutAsItsLinkComesAndGoes) {
-    if (!commandOutput("ip -V"))
-        GTEST_SKIP() << "iproute2 (ip) is not available";
+    if (!commandOutput("ip -V")) GTEST_SKIP() << "iproute2 (ip) is not available";
     inFreshNetworkNamespace([] {
         auto run = [](const char* command) {
             return std::system((std::string(command) + " >/dev/null 2>&1").c_str()) == 0;
         };
-        if (!run("ip link add v0 type veth peer name v1"))
-            return kSkip;
+        if (!run("ip link add v0 type veth peer name v1")) return kSkip;
         auto zero = referenceFor("0.0.0.0");
         if (!run("ip link set v0 up") || !run("ip addr add 10.9.9.1/24 dev v0") ||
             !run("ip route add default via 10.9.9.2 dev v0")) {
             return 10;
         }
-        if (!becomes(*zero, 0))
-            return 11;  // default route, but its peer is down: no carrier
-        if (!run("ip link set v1 up"))
-            return 12;
-        if (!becomes(*zero, 1))
-            return 13;
-        if (!run("ip link set v0 down"))
-            return 14;
-        if (!becomes(*zero, 0))
-            return 15;  // the route went with the link
+        if (!becomes(*zero, 0)) return 11;  // default route, but its peer is down: no carrier
+        if (!run("ip link set v1 up")) return 12;
+        if (!becomes(*zero, 1)) return 13;
+        if (!run("ip link set v0 down")) return 14;
+        if (!becomes(*zero, 0)) return 15;  // the route went with the link
         return 0;
     });
 }

@@ -7,9 +7,7 @@
 namespace VeltoSDK::platform {
 namespace {
 
-bool parses(std::string_view text) {
-    return URL::fromString(text).has_value();
-}
+bool parses(std::string_view text) { return URL::fromString(text).has_value(); }
 
 TEST(URLTest, KeepsTheTextAsGivenWhateverItsScheme) {
     const std::string text = "https://127.0.0.1:8080/velto/mob?e=Purchase&pi=1234&x=a=b";
