@@ -1,1 +1,133 @@
-// Placeholder until the implementation lands.
+#include <algorithm>
+#include <memory>
+
+#include "../platform/DeviceInfo.hpp"
+#include "../platform/LocaleInfo.hpp"
+#include "../platform/Services.hpp"
+#include "PostBody.hpp"
+#include "Reachability.hpp"
+
+namespace VeltoSDK {
+namespace {
+
+// Each machine byte is one character, so a byte is trimmed when its code point (the same
+// number) is in Cc (U+0000-U+001F, U+007F-U+009F) or Cf (U+00AD in this range).
+bool isControlOrFormat(unsigned char byte) {
+    return byte <= 0x1F || (byte >= 0x7F && byte <= 0x9F) || byte == 0xAD;
+}
+
+// Bytes above 127 are taken as the characters U+0080-U+00FF and written in UTF-8, so the
+// identifier keeps its information and the body always serialises.
+std::string latin1ToUTF8(std::string_view bytes) {
+    std::string text;
+    text.reserve(bytes.size());
+    for (char c : bytes) {
+        auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x80) {
+            text += c;
+        } else {
+            text += static_cast<char>(0xC0 | (byte >> 6));
+            text += static_cast<char>(0x80 | (byte & 0x3F));
+        }
+    }
+    return text;
+}
+
+void addLanguage(PostBody& body) {
+    std::optional<std::string> language = platform::localeInfo().languageCode();
+    if (language && !language->empty()) {
+        body["lang"] = std::move(*language);
+    } else if (body.is_object()) {
+        body.erase("lang");
+    }
+}
+
+void addTrackingPermission(PostBody& body, platform::DeviceInfo& device) {
+    if (device.isOperatingSystemAtLeast(14, 0, 0)) {
+        switch (device.trackingAuthorizationStatus()) {
+            case 3:  // authorized
+                body["late"] = false;
+                break;
+            case 2:  // denied
+                body["late"] = true;
+                break;
+            default:  // not determined or restricted: the user has not decided
+                break;
+        }
+    } else {
+        body["late"] = !device.isAdvertisingTrackingEnabled();
+    }
+}
+
+// "" when no monitor can be made: the connection is then as unknown as an unreadable one.
+const char* connectionTypeText(Reachability* monitor) {
+    if (!monitor) return "";
+    if (monitor->currentConnection() == ConnectionType::Wifi) return "wifi";
+    if (monitor->currentConnection() == ConnectionType::Cellular) return "wan";
+    return "";
+}
+
+using CarrierProperty = std::optional<std::string> (platform::Carrier::*)();
+
+// Read once to see whether there is a value, then use a second reading.
+void addCarrierProperty(PostBody& body, const char* key, platform::Carrier& carrier,
+                        CarrierProperty property) {
+    std::optional<std::string> first = (carrier.*property)();
+    if (!first || first->empty()) return;
+    body[key] = (carrier.*property)().value_or(std::string());
+}
+
+}  // namespace
+
+std::string deviceModelIdentifier() {
+    platform::DeviceInfo& device = platform::deviceInfo();
+    if (std::optional<std::string> simulated =
+            device.environmentValue("SIMULATOR_MODEL_IDENTIFIER")) {
+        return std::move(*simulated);
+    }
+    std::string machine = device.unameMachine();
+    std::string_view bytes = machine;
+    while (!bytes.empty() && isControlOrFormat(static_cast<unsigned char>(bytes.front()))) {
+        bytes.remove_prefix(1);
+    }
+    while (!bytes.empty() && isControlOrFormat(static_cast<unsigned char>(bytes.back()))) {
+        bytes.remove_suffix(1);
+    }
+    return latin1ToUTF8(bytes);
+}
+
+std::string advertisingIdentifierText() {
+    platform::UUID identifier = platform::deviceInfo().advertisingIdentifier();
+    if (std::all_of(identifier.begin(), identifier.end(), [](std::uint8_t b) { return b == 0; })) {
+        return {};
+    }
+    return platform::uuidString(identifier);
+}
+
+PostBody& addDeviceFields(PostBody& body) {
+    platform::DeviceInfo& device = platform::deviceInfo();
+    addLanguage(body);
+    body["os"] = "iOS " + device.systemVersion();
+    body["devmake"] = "Apple";
+    if (std::string model = deviceModelIdentifier(); !model.empty()) {
+        body["devmodel"] = std::move(model);
+    }
+    if (std::string identifier = advertisingIdentifierText(); !identifier.empty()) {
+        body["ifa"] = std::move(identifier);
+    }
+    body["ifatype"] = "IDFA";
+    addTrackingPermission(body, device);
+
+    // Lives until the end of the step; its destruction detaches it from the platform.
+    std::shared_ptr<Reachability> monitor = Reachability::createForZeroAddress();
+    body["conntype"] = connectionTypeText(monitor.get());
+
+    if (std::unique_ptr<platform::Carrier> carrier = device.subscriberCellularProvider()) {
+        addCarrierProperty(body, "carrier", *carrier, &platform::Carrier::carrierName);
+        addCarrierProperty(body, "mcc", *carrier, &platform::Carrier::mobileCountryCode);
+        addCarrierProperty(body, "mnc", *carrier, &platform::Carrier::mobileNetworkCode);
+    }
+    return body;
+}
+
+}  // namespace VeltoSDK
