@@ -1,9 +1,12 @@
 #include <VeltoSDK/Velto.hpp>
 
+#include <atomic>
 #include "../platform/HttpClient.hpp"
 #include "../platform/Services.hpp"
+
 #include "Blank.hpp"
 #include "Log.hpp"
+#include "PublishedText.hpp"
 #include "RequestManager.hpp"
 #include "VeltoSettings.hpp"
 
@@ -11,14 +14,24 @@ namespace VeltoSDK {
 namespace {
 constexpr std::string_view kFile = "Sourcefiles/Velto";
 constexpr std::string_view kFireEvent = "fireEvent(_:eventParams:)";
+
+// The host may change these on one thread while events fire on others.
+struct Settings {
+    PublishedText baseURL{VELTOSDK_DEFAULT_BASE_URL};
+    std::atomic<bool> debugMode{false};
+};
+
+Settings& settings() {
+    static Settings* instance = new Settings;  // lives until the process ends
+    return *instance;
+}
+
 }  // namespace
 
 Velto& Velto::shared() {
     static Velto* instance = new Velto;  // lives until the process ends
     return *instance;
 }
-
-Velto::Velto() : baseURL_(std::make_shared<const std::string>(VELTOSDK_DEFAULT_BASE_URL)) {}
 
 void Velto::initialize(std::string_view pixelId) { VeltoSettings::shared().setup(pixelId); }
 
@@ -35,23 +48,14 @@ bool Velto::fireEvent(std::string_view eventName, const VeltoParams* eventParams
 
 bool Velto::flush(double timeoutSeconds) { return platform::httpClient().flush(timeoutSeconds); }
 
-std::string Velto::baseURL() const {
-    std::shared_ptr<const std::string> snapshot;
-    {
-        std::lock_guard lock(baseURLMutex_);
-        snapshot = baseURL_;
-    }
-    return *snapshot;
+std::string Velto::baseURL() const { return settings().baseURL.get(); }
+
+void Velto::setBaseURL(std::string baseURL) { settings().baseURL.set(std::move(baseURL)); }
+
+bool Velto::debugMode() const { return settings().debugMode.load(std::memory_order_relaxed); }
+
+void Velto::setDebugMode(bool debugMode) {
+    settings().debugMode.store(debugMode, std::memory_order_relaxed);
 }
-
-void Velto::setBaseURL(std::string baseURL) {
-    auto stored = std::make_shared<const std::string>(std::move(baseURL));
-    std::lock_guard lock(baseURLMutex_);
-    baseURL_ = std::move(stored);
-}
-
-bool Velto::debugMode() const { return debugMode_.load(std::memory_order_relaxed); }
-
-void Velto::setDebugMode(bool debugMode) { debugMode_.store(debugMode, std::memory_order_relaxed); }
 
 }  // namespace VeltoSDK

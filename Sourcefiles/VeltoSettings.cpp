@@ -18,29 +18,15 @@ VeltoSettings& VeltoSettings::shared() {
     return *instance;
 }
 
-VeltoSettings::VeltoSettings()
-    : pixelId_(std::make_shared<const std::string>()), initTime_(currentTimeMillis()) {}
+VeltoSettings::VeltoSettings() : initTime_(currentTimeMillis()) {}
 
 std::int64_t VeltoSettings::currentTimeMillis() {
     return static_cast<std::int64_t>(std::trunc(platform::clock().secondsSince1970() * 1000.0));
 }
 
-std::string VeltoSettings::pixelId() const {
-    std::shared_ptr<const std::string> snapshot;
-    {
-        std::lock_guard lock(pixelIdMutex_);
-        snapshot = pixelId_;
-    }
-    return *snapshot;
-}
-
 void VeltoSettings::setup(std::string_view pixelId) {
-    auto stored = std::make_shared<const std::string>(pixelId);
-    {
-        std::lock_guard lock(pixelIdMutex_);
-        pixelId_ = stored;
-    }
-    if (isBlank(*stored)) {
+    pixelId_.set(std::string(pixelId));
+    if (isBlank(pixelId)) {
         Log::error("Invalid Pixel Id", kFile, __LINE__, kSetup);
         return;
     }

@@ -2,10 +2,10 @@
 
 #include <atomic>
 #include <cstdint>
-#include <memory>
-#include <mutex>
 #include <string>
 #include <string_view>
+
+#include "PublishedText.hpp"
 
 namespace VeltoSDK {
 
@@ -17,7 +17,7 @@ public:
     // Stores the id (even a blank one), then logs and stamps start_time if it is usable.
     void setup(std::string_view pixelId);
 
-    std::string pixelId() const;
+    std::string pixelId() const { return pixelId_.get(); }
     std::int64_t start_time() const { return startTime_.load(std::memory_order_acquire); }
     std::int64_t init_time() const { return initTime_; }
 
@@ -30,9 +30,8 @@ public:
 private:
     VeltoSettings();
 
-    // setup may run while other threads fire events: readers copy a snapshot of the id.
-    mutable std::mutex pixelIdMutex_;
-    std::shared_ptr<const std::string> pixelId_;
+    // setup may run while other threads fire events.
+    PublishedText pixelId_;
     std::atomic<std::int64_t> startTime_{0};
     const std::int64_t initTime_;
 };

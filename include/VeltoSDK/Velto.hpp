@@ -1,8 +1,5 @@
 #pragma once
 
-#include <atomic>
-#include <memory>
-#include <mutex>
 #include <string>
 #include <string_view>
 
@@ -37,12 +34,7 @@ public:
     Velto& operator=(const Velto&) = delete;
 
 private:
-    Velto();
-
-    // Host threads may set these while events fire on others, so reads take a snapshot.
-    mutable std::mutex baseURLMutex_;
-    std::shared_ptr<const std::string> baseURL_;
-    std::atomic<bool> debugMode_{false};
+    Velto() = default;
 };
 
 }  // namespace VeltoSDK
