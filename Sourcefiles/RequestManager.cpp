@@ -1,31 +1,15 @@
 #include "RequestManager.hpp"
 
-#include <unicode/utf8.h>
-
-#include <cstdint>
-
 #include "../platform/Services.hpp"
 #include "Log.hpp"
 #include "RequestBuilder.hpp"
+#include "UTF8.hpp"
 
 namespace VeltoSDK {
 namespace {
 
 constexpr std::string_view kFile = "Sourcefiles/RequestManager";
 constexpr std::string_view kFunction = "requestForVeltoUnit(eventName:eventParams:)";
-
-bool isValidUTF8(std::string_view bytes) {
-    const auto* text = reinterpret_cast<const uint8_t*>(bytes.data());
-    const int64_t length = static_cast<int64_t>(bytes.size());
-    int64_t i = 0;
-    while (i < length) {
-        UChar32 c;
-        U8_NEXT(text, i, length, c);
-        if (c < 0)
-            return false;
-    }
-    return true;
-}
 
 bool contains(std::string_view text, std::string_view marker) {
     return text.find(marker) != std::string_view::npos;
