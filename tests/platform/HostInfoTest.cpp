@@ -35,18 +35,6 @@ TEST_F(HostInfoTest, ValuesThatMakeNoSenseReadAsTheNeutralOne) {
     }
 }
 
-TEST_F(HostInfoTest, CarrierPropertiesAreReadAtEachCall) {
-    HostInfo::setCarrier(HostInfo::Carrier{std::nullopt, "262", ""});
-    auto carrier = device.subscriberCellularProvider();
-    ASSERT_NE(carrier, nullptr);
-    EXPECT_EQ(carrier->carrierName(), std::nullopt);
-    HostInfo::setCarrier(HostInfo::Carrier{"Other", "310", "260"});
-    EXPECT_EQ(carrier->carrierName(), "Other");
-    HostInfo::setCarrier(std::nullopt);
-    EXPECT_EQ(carrier->mobileCountryCode(), std::nullopt);
-    EXPECT_EQ(device.subscriberCellularProvider(), nullptr);
-}
-
 // Readers see one whole value or the other while a writer replaces them, never a mix.
 TEST_F(HostInfoTest, ReadersNeverSeeAHalfWrittenValue) {
     const std::string longText(4096, 'L'), shortText = "1.2";

@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
-#include <sys/utsname.h>
 #include <VeltoSDK/HostInfo.hpp>
 
-#include <cstdio>
 #include <cstdlib>
 
 #include "platform/linux/Linux.hpp"
@@ -15,17 +13,6 @@ protected:
     void TearDown() override { HostInfo::reset(); }
     DeviceInfo& device = linux_os::deviceInfo();
 };
-
-TEST_F(LinuxDeviceInfoTest, UnameMachineIsTheWholeFieldAndTrimsToUnameM) {
-    std::string machine = device.unameMachine();
-    ASSERT_EQ(machine.size(), sizeof(utsname::machine));
-    std::string expected(64, '\0');
-    FILE* pipe = popen("uname -m", "r");
-    ASSERT_TRUE(pipe && std::fgets(expected.data(), 64, pipe));
-    pclose(pipe);
-    EXPECT_EQ(machine.substr(0, machine.find('\0')) + "\n", expected.c_str());
-    EXPECT_EQ(machine.find_first_not_of('\0', machine.find('\0')), std::string::npos);
-}
 
 TEST_F(LinuxDeviceInfoTest, OperatingSystemVersionComparesAsDottedNumbers) {
     const std::pair<const char*, bool> atLeast14[] = {

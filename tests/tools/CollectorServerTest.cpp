@@ -70,11 +70,4 @@ TEST_F(CollectorServer, StopsCleanlyOnSigterm) {
     EXPECT_TRUE(VeltoSDK::testing::exitedWith(collector.stop(SIGTERM), 0));
 }
 
-TEST(CollectorCommandLine, UsageErrorExitsWithTwo) {
-    for (const char* arg : {"--bogus", "--pixel"}) {
-        Collector collector({VELTO_COLLECTOR_PATH, arg});
-        EXPECT_TRUE(VeltoSDK::testing::exitedWith(collector.stop(0), 2)) << arg;
-    }
-}
-
 }  // namespace
