@@ -2,13 +2,22 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <functional>
+#include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
+#include "platform/BundleInfo.hpp"
 #include "platform/Clock.hpp"
+#include "platform/DeviceInfo.hpp"
+#include "platform/Dispatch.hpp"
 #include "platform/LocaleInfo.hpp"
+#include "platform/NetworkReachability.hpp"
 #include "platform/Services.hpp"
 #include "platform/StandardOutput.hpp"
 
@@ -23,12 +32,28 @@ public:
 // Collects what the library writes to standard output.
 class CapturingOutput final : public platform::StandardOutput {
 public:
-    void write(std::string_view text) override;
-    // Each write, as written (one log line with its line feed).
-    std::vector<std::string> writes() const;
-    // The log lines without the date prefix ("[tag] [file]:line function -> message").
-    std::vector<std::string> linesWithoutDate() const;
-    void clear();
+    void write(std::string_view text) override {
+        std::lock_guard lock(mutex_);
+        writes_.emplace_back(text);
+    }
+    std::vector<std::string> writes() const {
+        std::lock_guard lock(mutex_);
+        return writes_;
+    }
+    // The log lines without the date (its first two words) and the line feed.
+    std::vector<std::string> linesWithoutDate() const {
+        std::vector<std::string> lines;
+        for (std::string text : writes()) {
+            text.erase(0, text.find(' ', text.find(' ') + 1) + 1);
+            if (text.ends_with('\n')) text.pop_back();
+            lines.push_back(text);
+        }
+        return lines;
+    }
+    void clear() {
+        std::lock_guard lock(mutex_);
+        writes_.clear();
+    }
 
 private:
     mutable std::mutex mutex_;
@@ -55,6 +80,146 @@ protected:
 private:
     platform::ScopedServices services_{
         {.clock = &clock, .localeInfo = &locale, .standardOutput = &output}};
+};
+
+class FakeCarrier final : public platform::Carrier {
+public:
+    std::optional<std::string> name, countryCode, networkCode;
+    std::optional<std::string> carrierName() override { return name; }
+    std::optional<std::string> mobileCountryCode() override { return countryCode; }
+    std::optional<std::string> mobileNetworkCode() override { return networkCode; }
+};
+
+// E621E1F8-C36C-495A-93FC-0C247A3E6E5F.
+inline constexpr platform::UUID kSampleAdvertisingId{
+    0xE6, 0x21, 0xE1, 0xF8, 0xC3, 0x6C, 0x49, 0x5A, 0x93, 0xFC, 0x0C, 0x24, 0x7A, 0x3E, 0x6E, 0x5F};
+
+// A machine field as uname fills it: `name` followed by NULs up to 256 bytes.
+inline std::string unameField(std::string name) {
+    name.resize(256, '\0');
+    return name;
+}
+
+class FakeDeviceInfo final : public platform::DeviceInfo {
+public:
+    std::string version = "17.2";
+    std::map<std::string, std::string, std::less<>> environment;
+    std::string machine = unameField("arm64");
+    platform::UUID advertisingId = kSampleAdvertisingId;
+    bool trackingEnabled = true;
+    int trackingStatus = 3;
+    std::optional<FakeCarrier> carrier;
+
+    std::string systemVersion() override { return version; }
+    bool isOperatingSystemAtLeast(int major, int minor, int patch) override {
+        int v[3] = {0, 0, 0};
+        std::sscanf(version.c_str(), "%d.%d.%d", &v[0], &v[1], &v[2]);
+        return std::tie(v[0], v[1], v[2]) >= std::tie(major, minor, patch);
+    }
+    std::optional<std::string> environmentValue(std::string_view name) override {
+        auto found = environment.find(name);
+        return found == environment.end() ? std::nullopt : std::optional(found->second);
+    }
+    std::string unameMachine() override { return machine; }
+    platform::UUID advertisingIdentifier() override { return advertisingId; }
+    bool isAdvertisingTrackingEnabled() override { return trackingEnabled; }
+    int trackingAuthorizationStatus() override { return trackingStatus; }
+    std::unique_ptr<platform::Carrier> subscriberCellularProvider() override {
+        return carrier ? std::make_unique<FakeCarrier>(*carrier) : nullptr;
+    }
+};
+
+class FakeBundleInfo final : public platform::BundleInfo {
+public:
+    std::optional<std::string> appId = "com.example.shop";
+    std::optional<std::string> version = "1.0";
+    std::optional<std::string> mainBundleIdentifier() override { return appId; }
+    std::optional<std::string> libraryShortVersion() override { return version; }
+};
+
+class FakeNetworkReachability final : public platform::NetworkReachability {
+public:
+    std::atomic<std::uint32_t> flags{platform::kReachabilityFlagReachable};
+    std::atomic<int> failingReads{0};  // how many of the next reads fail
+    std::atomic<int> reads{0};
+    std::atomic<bool> callbackAttached{false}, queueAttached{false};
+
+    bool getFlags(std::uint32_t& out) override {
+        ++reads;
+        if (failingReads > 0) return --failingReads, false;
+        out = flags;
+        return true;
+    }
+    bool setCallback(Callback callback, void*) override {
+        callbackAttached = callback != nullptr;
+        return true;
+    }
+    bool setDispatchQueue(platform::SerialQueue* queue) override {
+        queueAttached = queue != nullptr;
+        return true;
+    }
+};
+
+// Hands out references configured from its fields and keeps them for the test to inspect.
+class FakeNetworkReachabilityService final : public platform::NetworkReachabilityService {
+public:
+    std::uint32_t flags = platform::kReachabilityFlagReachable;
+    int failingReads = 0;
+    bool failCreation = false;
+    std::vector<std::shared_ptr<FakeNetworkReachability>> created;
+    std::optional<sockaddr_in> lastAddress;
+
+    std::shared_ptr<platform::NetworkReachability> createWithAddress(
+        const sockaddr_in& address) override {
+        lastAddress = address;
+        if (failCreation) return nullptr;
+        auto made = std::make_shared<FakeNetworkReachability>();
+        made->flags = flags;
+        made->failingReads = failingReads;
+        return created.emplace_back(made);
+    }
+};
+
+// A main queue that runs only when the test says so.
+class ManualMainQueue final : public platform::MainQueue {
+public:
+    void async(std::function<void()> task) override {
+        std::lock_guard lock(mutex_);
+        tasks_.push_back(std::move(task));
+    }
+    size_t pending() const {
+        std::lock_guard lock(mutex_);
+        return tasks_.size();
+    }
+    // Runs the tasks queued so far, in order; returns how many ran.
+    size_t runAll() {
+        std::vector<std::function<void()>> tasks;
+        {
+            std::lock_guard lock(mutex_);
+            tasks.swap(tasks_);
+        }
+        for (auto& task : tasks) task();
+        return tasks.size();
+    }
+
+private:
+    mutable std::mutex mutex_;
+    std::vector<std::function<void()>> tasks_;
+};
+
+// Installs every fake platform service for one test.
+class FakePlatformTest : public PlatformTest {
+protected:
+    FakeDeviceInfo device;
+    FakeBundleInfo bundle;
+    FakeNetworkReachabilityService reachability;
+    ManualMainQueue mainQueue;
+
+private:
+    platform::ScopedServices fakes_{{.bundleInfo = &bundle,
+                                     .deviceInfo = &device,
+                                     .mainQueue = &mainQueue,
+                                     .networkReachability = &reachability}};
 };
 
 }  // namespace VeltoSDK::testing
