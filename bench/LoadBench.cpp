@@ -40,6 +40,7 @@ struct Options {
 struct Outcome {
     double seconds = 0;
     int delivered = 0;  // known answered with 200 (raw mode only)
+    std::string firstFailure;
     bool complete = false;
     std::vector<double> callMicros;  // per fireEvent call
 };
@@ -148,7 +149,12 @@ Outcome runRaw(const Options& options, const platform::HttpRequest& request) {
             CURL* easy = message->easy_handle;
             long status = 0;
             curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
-            if (message->data.result == CURLE_OK && status == 200) ++outcome.delivered;
+            if (message->data.result == CURLE_OK && status == 200) {
+                ++outcome.delivered;
+            } else if (outcome.firstFailure.empty()) {
+                outcome.firstFailure = std::string(curl_easy_strerror(message->data.result)) +
+                                       ", HTTP " + std::to_string(status);
+            }
             ++finished;
             curl_multi_remove_handle(multi, easy);
             if (started < options.events) {
@@ -217,6 +223,8 @@ int main(int argc, char** argv) {
            << " eps=" << static_cast<double>(options.events) / outcome.seconds;
     if (options.raw) {
         report << " delivered=" << outcome.delivered;
+        if (!outcome.firstFailure.empty())
+            report << " first_failure=\"" << outcome.firstFailure << '"';
     } else {
         report << " caller_p50_us=" << percentile(outcome.callMicros, 0.50)
                << " caller_p99_us=" << percentile(outcome.callMicros, 0.99)

@@ -41,6 +41,19 @@ TEST_F(LogTest, HourIsOnTheTwelveHourClockWithoutMarker) {
     }
 }
 
+// Successive lines within a second, across seconds, back in time and before 1970.
+TEST_F(LogTest, EachLineShowsItsOwnInstant) {
+    const std::pair<double, const char*> cases[] = {
+        {1796551445.007, "2026-12-06 10:04:05007"}, {1796551445.9995, "2026-12-06 10:04:05999"},
+        {1796551446.0, "2026-12-06 10:04:06000"},   {1796551445.5, "2026-12-06 10:04:05500"},
+        {-0.001, "1969-12-31 11:59:59999"},         {0.0, "1970-01-01 12:00:00000"},
+    };
+    for (const auto& [seconds, time] : cases) {
+        clock.seconds = seconds;
+        EXPECT_EQ(Log::formattedNow(), time) << seconds;
+    }
+}
+
 TEST_F(LogTest, FollowsChangesOfLocaleAndTimeZone) {
     clock.seconds = 1796551445.007;  // 10:04:05.007 UTC
     EXPECT_EQ(Log::formattedNow(), "2026-12-06 10:04:05007");
