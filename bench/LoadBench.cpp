@@ -32,6 +32,7 @@ struct Options {
     std::string url;  // the base URL, ending in "?"
     int events = 20'000;
     int threads = 1;
+    int wave = 5'000;  // half the HTTP client's limit of waiting transfers
     bool raw = false;
     double timeoutSeconds = 60;
     std::string reportPath;
@@ -46,7 +47,7 @@ struct Outcome {
 };
 
 const char* kUsage =
-    "usage: velto-loadbench --url BASE_URL [--events N] [--threads T] [--raw]\n"
+    "usage: velto-loadbench --url BASE_URL [--events N] [--threads T] [--wave N] [--raw]\n"
     "                       [--timeout SECONDS] [--report FILE]\n";
 
 bool parse(int argc, char** argv, Options& options) {
@@ -60,6 +61,8 @@ bool parse(int argc, char** argv, Options& options) {
             options.url = v;
         } else if (arg == "--events" && (v = value())) {
             options.events = std::atoi(v);
+        } else if (arg == "--wave" && (v = value())) {
+            options.wave = std::atoi(v);
         } else if (arg == "--threads" && (v = value())) {
             options.threads = std::atoi(v);
         } else if (arg == "--timeout" && (v = value())) {
@@ -70,7 +73,7 @@ bool parse(int argc, char** argv, Options& options) {
             return false;
         }
     }
-    return !options.url.empty() && options.events > 0 && options.threads > 0 &&
+    return !options.url.empty() && options.events > 0 && options.threads > 0 && options.wave > 0 &&
            options.threads <= 64 && options.timeoutSeconds > 0;
 }
 
@@ -80,28 +83,41 @@ VeltoParams purchaseParams() {
     return params;
 }
 
+// Events go in waves, each flushed before the next: the client refuses transfers beyond its
+// limit of waiting ones, and the caller fires faster than any transport delivers.
 Outcome runLibrary(const Options& options) {
     const VeltoParams params = purchaseParams();
     Outcome outcome;
     outcome.callMicros.resize(static_cast<size_t>(options.events));
-    std::barrier start(options.threads + 1);
+    const int waves = (options.events + options.wave - 1) / options.wave;
+    std::barrier sync(options.threads + 1);
     std::vector<std::thread> firing;
     for (int t = 0; t < options.threads; ++t) {
         firing.emplace_back([&, t] {
-            start.arrive_and_wait();
-            for (int i = t; i < options.events; i += options.threads) {
-                auto before = Clock::now();
-                Velto::fireEvent("Purchase", &params);
-                std::chrono::duration<double, std::micro> took = Clock::now() - before;
-                outcome.callMicros[static_cast<size_t>(i)] = took.count();
+            for (int wave = 0; wave < waves; ++wave) {
+                sync.arrive_and_wait();  // the wave starts
+                int end = std::min(options.events, (wave + 1) * options.wave);
+                for (int i = wave * options.wave + t; i < end; i += options.threads) {
+                    auto before = Clock::now();
+                    Velto::fireEvent("Purchase", &params);
+                    std::chrono::duration<double, std::micro> took = Clock::now() - before;
+                    outcome.callMicros[static_cast<size_t>(i)] = took.count();
+                }
+                sync.arrive_and_wait();  // the wave is fired
             }
         });
     }
-    start.arrive_and_wait();
     auto began = Clock::now();
-    for (auto& thread : firing) thread.join();
-    outcome.complete = Velto::flush(options.timeoutSeconds);
+    auto deadline = began + std::chrono::duration<double>(options.timeoutSeconds);
+    outcome.complete = true;
+    for (int wave = 0; wave < waves; ++wave) {
+        sync.arrive_and_wait();
+        sync.arrive_and_wait();
+        double left = std::chrono::duration<double>(deadline - Clock::now()).count();
+        outcome.complete = outcome.complete && left > 0 && Velto::flush(left);
+    }
     outcome.seconds = std::chrono::duration<double>(Clock::now() - began).count();
+    for (auto& thread : firing) thread.join();
     return outcome;
 }
 
