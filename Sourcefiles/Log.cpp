@@ -4,7 +4,9 @@
 #include <unicode/smpdtfmt.h>
 #include <unicode/timezone.h>
 
+#include <cmath>
 #include <memory>
+#include <optional>
 
 #include <VeltoSDK/Velto.hpp>
 
@@ -20,37 +22,83 @@ constexpr std::string_view kErrorTag = "[\u203C\uFE0F]";
 constexpr std::string_view kInfoTag = "[\u2139\uFE0F]";
 constexpr std::string_view kDebugTag = "[\U0001F4AC]";
 
-std::unique_ptr<icu::SimpleDateFormat> makeFormatter(const std::string& localeName,
+// Within one second only the milliseconds change, so the text up to the seconds is formatted
+// once per second and the milliseconds on their own. ICU writes field after field, so the two
+// pieces together are what the whole pattern gives.
+constexpr std::string_view kMilliseconds = "SSS";
+static_assert(Log::dateFormat.ends_with(kMilliseconds));
+constexpr std::string_view kUpToSeconds =
+    Log::dateFormat.substr(0, Log::dateFormat.size() - kMilliseconds.size());
+// Far beyond any clock reading; outside it every line is formatted whole.
+constexpr double kSplitMillisecondsLimit = 1e14;
+
+std::unique_ptr<icu::SimpleDateFormat> makeFormatter(std::string_view pattern,
+                                                     const std::string& localeName,
                                                      const std::string& timeZoneId) {
     UErrorCode status = U_ZERO_ERROR;
-    icu::UnicodeString pattern = icu::UnicodeString::fromUTF8(
-        icu::StringPiece(Log::dateFormat.data(), static_cast<int32_t>(Log::dateFormat.size())));
     auto formatter = std::make_unique<icu::SimpleDateFormat>(
-        pattern, icu::Locale::createCanonical(localeName.c_str()), status);
+        icu::UnicodeString::fromUTF8(
+            icu::StringPiece(pattern.data(), static_cast<int32_t>(pattern.size()))),
+        icu::Locale::createCanonical(localeName.c_str()), status);
     if (U_FAILURE(status)) return nullptr;
     formatter->adoptTimeZone(
         icu::TimeZone::createTimeZone(icu::UnicodeString::fromUTF8(timeZoneId)));
     return formatter;
 }
 
-// Making a formatter costs far more than using one, so each thread keeps the last one it made
-// while the locale and time zone it was made for are still the current ones.
-icu::SimpleDateFormat* currentFormatter() {
-    struct Cached {
-        std::string localeName;
-        std::string timeZoneId;
-        std::unique_ptr<icu::SimpleDateFormat> formatter;
-    };
-    thread_local Cached cached;
-    std::string localeName = platform::localeInfo().localeName();
-    std::string timeZoneId = platform::localeInfo().timeZoneId();
-    if (!cached.formatter || cached.localeName != localeName || cached.timeZoneId != timeZoneId) {
-        cached.formatter = makeFormatter(localeName, timeZoneId);
-        cached.localeName = std::move(localeName);
-        cached.timeZoneId = std::move(timeZoneId);
-    }
-    return cached.formatter.get();
+void appendFormatted(icu::SimpleDateFormat& formatter, UDate when, std::string& text) {
+    icu::UnicodeString formatted;
+    formatter.format(when, formatted);
+    formatted.toUTF8String(text);
 }
+
+// Making formatters costs far more than using them, so each thread keeps the last ones it made
+// while the locale and time zone they were made for are still the current ones.
+class CachedFormatters {
+public:
+    static CachedFormatters& current() {
+        thread_local CachedFormatters cached;
+        std::string localeName = platform::localeInfo().localeName();
+        std::string timeZoneId = platform::localeInfo().timeZoneId();
+        if (!cached.whole_ || cached.localeName_ != localeName ||
+            cached.timeZoneId_ != timeZoneId) {
+            cached.whole_ = makeFormatter(Log::dateFormat, localeName, timeZoneId);
+            cached.upToSeconds_ = makeFormatter(kUpToSeconds, localeName, timeZoneId);
+            cached.milliseconds_ = makeFormatter(kMilliseconds, localeName, timeZoneId);
+            cached.second_.reset();
+            cached.localeName_ = std::move(localeName);
+            cached.timeZoneId_ = std::move(timeZoneId);
+        }
+        return cached;
+    }
+
+    std::string format(UDate when) {
+        std::string text;
+        if (!whole_) return text;
+        if (!upToSeconds_ || !milliseconds_ || !(std::fabs(when) < kSplitMillisecondsLimit)) {
+            appendFormatted(*whole_, when, text);
+            return text;
+        }
+        double second = std::floor(when / 1000.0);
+        if (second_ != second) {
+            secondText_.clear();
+            appendFormatted(*upToSeconds_, when, secondText_);
+            second_ = second;
+        }
+        text = secondText_;
+        appendFormatted(*milliseconds_, when, text);
+        return text;
+    }
+
+private:
+    std::string localeName_;
+    std::string timeZoneId_;
+    std::unique_ptr<icu::SimpleDateFormat> whole_;
+    std::unique_ptr<icu::SimpleDateFormat> upToSeconds_;
+    std::unique_ptr<icu::SimpleDateFormat> milliseconds_;
+    std::optional<double> second_;  // the second `secondText_` shows
+    std::string secondText_;
+};
 
 void write(std::string_view tag, std::string_view message, std::string_view file, int line,
            std::string_view function) {
@@ -72,14 +120,8 @@ void write(std::string_view tag, std::string_view message, std::string_view file
 }  // namespace
 
 std::string Log::formattedNow() {
-    icu::SimpleDateFormat* formatter = currentFormatter();
-    if (formatter == nullptr) return {};
-    UDate now = platform::clock().secondsSince1970() * 1000.0;
-    icu::UnicodeString formatted;
-    formatter->format(now, formatted);
-    std::string text;
-    formatted.toUTF8String(text);
-    return text;
+    CachedFormatters& formatters = CachedFormatters::current();
+    return formatters.format(platform::clock().secondsSince1970() * 1000.0);
 }
 
 std::string_view Log::sourceFileName(std::string_view path) {

@@ -26,14 +26,20 @@ TEST_F(LogTest, WorkedExampleLine) {
 
 TEST_F(LogTest, HourIsOnTheTwelveHourClockWithoutMarker) {
     const std::pair<double, const char*> cases[] = {
-        {1796517000.0, "2026-12-06 12:30:00000"},    // 00:30
-        {1796560200.0, "2026-12-06 12:30:00000"},    // 12:30
-        {1796562300.0, "2026-12-06 01:05:00000"},    // 13:05
+        {1796517000.0, "2026-12-06 12:30:00000"},  // 00:30
+        {1796560200.0, "2026-12-06 12:30:00000"},  // 12:30
+        {1796562300.0, "2026-12-06 01:05:00000"},  // 13:05
+        // Each line shows its own instant: within a second, across one, back in time, 1970.
+        {1796551445.9995, "2026-12-06 10:04:05999"},
+        {1796551446.0, "2026-12-06 10:04:06000"},
+        {1796551445.5, "2026-12-06 10:04:05500"},
+        {-0.001, "1969-12-31 11:59:59999"},
+        {0.0, "1970-01-01 12:00:00000"},
         {1796551445.007, "2026-12-06 10:04:05007"},  // 10:04:05.007
     };
     for (const auto& [seconds, time] : cases) {
         clock.seconds = seconds;
-        EXPECT_EQ(Log::formattedNow(), time);
+        EXPECT_EQ(Log::formattedNow(), time) << seconds;
     }
     locale.zone = "Asia/Kolkata";  // a change of zone or locale is seen at once
     EXPECT_EQ(Log::formattedNow(), "2026-12-06 03:34:05007");

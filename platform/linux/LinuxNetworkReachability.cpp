@@ -4,8 +4,10 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 #include <mutex>
+#include <vector>
 
 #include "Linux.hpp"
 
@@ -21,6 +23,10 @@ enum class Route { usable, none, unreadable };
 // Creating a socket costs more than the lookup itself, so one socket serves the process, one
 // lookup at a time. It belongs to the network namespace the process was in at its first
 // lookup; a forked child opens its own, in the namespace it is in by then.
+//
+// An answer is kept until the kernel announces a change to links, addresses, routes or rules:
+// a second socket listens for those announcements, and every call first empties it. While
+// nothing changes that is one receive that finds nothing, instead of a lookup per call.
 class RouteLookup {
 public:
     static RouteLookup& shared() {
@@ -30,12 +36,36 @@ public:
 
     Route lookUp(unsigned char family, const void* destination, size_t length, bool localCounts) {
         std::lock_guard lock(mutex_);
+        Question question{family, static_cast<unsigned char>(length), localCounts, {}};
+        std::memcpy(question.destination, destination, length);
+        bool watching = forgetAnswersIfChanged();
+        for (const Answer& answer : answers_) {
+            if (answer.question == question) return answer.route;
+        }
         Route route = ask(family, destination, length, localCounts);
-        if (route == Route::unreadable) closeSocket();  // start afresh next time
+        if (route == Route::unreadable) {
+            closeSocket();  // start afresh next time
+        } else if (watching) {
+            if (answers_.size() == kMaxAnswers) answers_.clear();
+            answers_.push_back({question, route});
+        }
         return route;
     }
 
 private:
+    struct Question {
+        unsigned char family;
+        unsigned char length;
+        bool localCounts;
+        unsigned char destination[16];
+        bool operator==(const Question&) const = default;
+    };
+    struct Answer {
+        Question question;
+        Route route;
+    };
+    static constexpr size_t kMaxAnswers = 8;
+
     // Never destroyed: lookups may still run while the process exits.
     static inline RouteLookup* created_ = nullptr;
 
@@ -45,6 +75,7 @@ private:
         pthread_atfork([] { created_->mutex_.lock(); }, [] { created_->mutex_.unlock(); },
                        [] {
                            created_->closeSocket();
+                           created_->stopWatching();
                            created_->mutex_.unlock();
                        });
         return created_;
@@ -53,6 +84,53 @@ private:
     void closeSocket() {
         if (socket_ >= 0) ::close(socket_);
         socket_ = -1;
+    }
+
+    void stopWatching() {
+        if (watch_ >= 0) ::close(watch_);
+        watch_ = -1;
+        answers_.clear();
+    }
+
+    bool startWatching() {
+        watch_ = ::socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC | SOCK_NONBLOCK, NETLINK_ROUTE);
+        if (watch_ < 0) return false;
+        sockaddr_nl local{};
+        local.nl_family = AF_NETLINK;
+        bool joined = ::bind(watch_, reinterpret_cast<sockaddr*>(&local), sizeof local) == 0;
+        for (int group :
+             {RTNLGRP_LINK, RTNLGRP_IPV4_IFADDR, RTNLGRP_IPV4_ROUTE, RTNLGRP_IPV4_RULE,
+              RTNLGRP_IPV6_IFADDR, RTNLGRP_IPV6_ROUTE, RTNLGRP_IPV6_RULE, RTNLGRP_NEXTHOP}) {
+            // Kernels without next-hop objects have no such group, and nothing to announce.
+            if (::setsockopt(watch_, SOL_NETLINK, NETLINK_ADD_MEMBERSHIP, &group, sizeof group) !=
+                    0 &&
+                group != RTNLGRP_NEXTHOP) {
+                joined = false;
+            }
+        }
+        if (!joined) stopWatching();
+        return joined;
+    }
+
+    // Drops the kept answers when the kernel announced anything since the last call, or lost
+    // announcements for want of room. False when no announcements can be had: nothing is kept.
+    bool forgetAnswersIfChanged() {
+        if (watch_ < 0) {
+            answers_.clear();
+            return startWatching();
+        }
+        char announcement[64];  // only its arrival matters; the rest is discarded
+        for (int drained = 0; drained < 64; ++drained) {
+            if (::recv(watch_, announcement, sizeof announcement, MSG_DONTWAIT) >= 0 ||
+                errno == ENOBUFS || errno == EINTR) {
+                answers_.clear();
+                continue;
+            }
+            if (errno == EAGAIN || errno == EWOULDBLOCK) return true;
+            stopWatching();
+            return false;
+        }
+        return true;  // more to drain next time, and nothing kept meanwhile
     }
 
     Route ask(unsigned char family, const void* destination, size_t length, bool localCounts) {
@@ -106,6 +184,8 @@ private:
 
     std::mutex mutex_;
     int socket_ = -1;
+    int watch_ = -1;
+    std::vector<Answer> answers_;
     std::uint32_t sequence_ = 0;
 };
 
