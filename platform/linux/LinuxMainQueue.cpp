@@ -1,24 +1,38 @@
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
 #include <system_error>
 #include <thread>
+#include <utility>
 
 #include "Linux.hpp"
 
 namespace VeltoSDK::platform::linux_os {
 namespace {
 
+// After a batch the thread waits this long before looking again, so that the rest of a burst
+// is taken in batches instead of with a wake-up per task.
+constexpr std::chrono::milliseconds kLinger{1};
+
 // A thread of the library's own, started with the first task. It is never joined and the
 // queue is never destroyed: at exit the thread may still wait here, so it must only touch
 // this heap object, which static destruction leaves alone.
+//
+// Tasks come in bursts, one per event fired, so the thread is woken only when it is blocked:
+// waking it is a system call and a context switch on the caller's time. Once it has nothing
+// left after lingering, it blocks without a timeout, so an idle queue costs nothing.
 class ThreadMainQueue final : public MainQueue {
 public:
     void async(std::function<void()> task) override {
-        std::lock_guard lock(mutex_);
-        tasks_.push_back(std::move(task));
-        if (!started_) start();
-        wakeUp_.notify_one();
+        bool wake = false;
+        {
+            std::lock_guard lock(mutex_);
+            tasks_.push_back(std::move(task));
+            if (!started_) start();
+            wake = std::exchange(blocked_, false);
+        }
+        if (wake) wakeUp_.notify_one();
     }
 
 private:
@@ -32,20 +46,28 @@ private:
     }
 
     void run() {
+        std::deque<std::function<void()>> batch;
         while (true) {
-            std::function<void()> task;
             {
                 std::unique_lock lock(mutex_);
-                wakeUp_.wait(lock, [this] { return !tasks_.empty(); });
-                task = std::move(tasks_.front());
-                tasks_.pop_front();
+                while (tasks_.empty()) {
+                    blocked_ = true;
+                    wakeUp_.wait(lock);
+                }
+                blocked_ = false;
+                batch.swap(tasks_);
             }
-            // Run and let go of the task outside the lock: it may queue further tasks.
-            try {
-                task();
-            } catch (...) {
-                // A failing task must not take the host's process down with it.
+            // Run and let go of each task outside the lock: it may queue further tasks.
+            for (auto& task : batch) {
+                try {
+                    task();
+                } catch (...) {
+                    // A failing task must not take the host's process down with it.
+                }
+                task = nullptr;
             }
+            batch.clear();
+            std::this_thread::sleep_for(kLinger);
         }
     }
 
@@ -53,6 +75,7 @@ private:
     std::condition_variable wakeUp_;
     std::deque<std::function<void()>> tasks_;
     bool started_ = false;
+    bool blocked_ = false;  // waiting for a task: the next async must wake it
 };
 
 }  // namespace

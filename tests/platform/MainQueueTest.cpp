@@ -13,7 +13,7 @@ namespace VeltoSDK::platform {
 namespace {
 
 // Tasks run in order on one other thread; a throwing task does not stop the queue, and a task
-// may queue another without waiting on the queue's lock.
+// may queue another without waiting on the queue's lock; an idle queue is woken by a task.
 TEST(MainQueueTest, RunsTasksInOrderOnOneOtherThread) {
     MainQueue& queue = linux_os::mainQueue();
     struct Seen {
@@ -33,6 +33,11 @@ TEST(MainQueueTest, RunsTasksInOrderOnOneOtherThread) {
     queue.async([&queue, seen] { queue.async([seen] { seen->done.set_value(); }); });
     ASSERT_EQ(seen->done.get_future().wait_for(std::chrono::seconds(30)),
               std::future_status::ready);
+    // Once the queue has gone idle, the next task wakes it.
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    auto later = std::make_shared<std::promise<void>>();
+    queue.async([later] { later->set_value(); });
+    ASSERT_EQ(later->get_future().wait_for(std::chrono::seconds(30)), std::future_status::ready);
 
     std::lock_guard lock(seen->mutex);
     ASSERT_EQ(seen->order.size(), 500u);
