@@ -9,9 +9,9 @@
 #include <cmath>
 #include <condition_variable>
 #include <cstdlib>
+#include <deque>
 #include <map>
 #include <mutex>
-#include <set>
 #include <thread>
 #include <vector>
 
@@ -80,7 +80,15 @@ struct CurlHttpClient::State final : WorkerQueue {
     // Guarded by `mutex`.
     std::condition_variable completed;
     std::vector<std::unique_ptr<CurlTask>> incoming;
-    std::set<std::uint64_t> outstanding;  // admitted and not yet completed
+    // Admitted ids in order, from the oldest not yet completed on; completed ones leave once
+    // every older one has.
+    struct Admitted {
+        std::uint64_t id;
+        bool done;
+    };
+    std::deque<Admitted> admitted;
+    std::size_t outstanding = 0;              // admitted and not yet completed
+    std::vector<std::uint64_t> flushingUpTo;  // one entry per waiting flush
     std::uint64_t lastId = 0;
     std::map<CompletionHandler, std::size_t> refused;
     std::uint64_t firstRefusedId = 0;     // 0: none waiting to be told
@@ -93,8 +101,7 @@ struct CurlHttpClient::State final : WorkerQueue {
     // Callers hold `mutex`. One wake-up per batch: the worker clears the request when it
     // takes the batch.
     void wakeLocked() {
-        if (wakeRequested || !multi)
-            return;
+        if (wakeRequested || !multi) return;
         wakeRequested = true;
         curl_multi_wakeup(multi);
     }
@@ -102,7 +109,7 @@ struct CurlHttpClient::State final : WorkerQueue {
     void launchWorkerOnce();
     void submit(std::unique_ptr<CurlTask> task);
     bool allCompletedUpTo(std::uint64_t id) const {
-        return (outstanding.empty() || *outstanding.begin() > id) &&
+        return (admitted.empty() || admitted.front().id > id) &&
                (firstRefusedId == 0 || firstRefusedId > id) &&
                (firstDeliveringId == 0 || firstDeliveringId > id);
     }
@@ -111,13 +118,11 @@ struct CurlHttpClient::State final : WorkerQueue {
     bool shouldStop() override { return stopping.load(); }
     [[noreturn]] void park() override {
         parked.store(true);
-        for (;;)
-            std::this_thread::sleep_for(std::chrono::hours(1));
+        for (;;) std::this_thread::sleep_for(std::chrono::hours(1));
     }
     void setMulti(CURLM* newMulti) override {
         std::lock_guard lock(mutex);
-        if (multi)
-            curl_multi_cleanup(multi);
+        if (multi) curl_multi_cleanup(multi);
         multi = newMulti;
     }
     std::vector<std::unique_ptr<CurlTask>> takeIncoming() override {
@@ -127,11 +132,24 @@ struct CurlHttpClient::State final : WorkerQueue {
     }
     void deliverRefusals() override;
     void markCompleted(std::uint64_t id) override {
+        bool flushDone = false;
         {
             std::lock_guard lock(mutex);
-            outstanding.erase(id);
+            auto it = std::lower_bound(
+                admitted.begin(), admitted.end(), id,
+                [](const Admitted& entry, std::uint64_t wanted) { return entry.id < wanted; });
+            if (it == admitted.end() || it->id != id || it->done) return;
+            it->done = true;
+            --outstanding;
+            while (!admitted.empty() && admitted.front().done) admitted.pop_front();
+            flushDone = anyFlushDoneLocked();
         }
-        completed.notify_all();
+        if (flushDone) completed.notify_all();
+    }
+    // Waking a flush that must go on waiting would cost a context switch per completion.
+    bool anyFlushDoneLocked() const {
+        return std::any_of(flushingUpTo.begin(), flushingUpTo.end(),
+                           [this](std::uint64_t id) { return allCompletedUpTo(id); });
     }
     const std::string& caBundle() const override { return options.caBundle; }
 
@@ -144,19 +162,16 @@ void parkWorkersAtExit() {
     using namespace std::chrono;
     std::vector<CurlHttpClient::State*> ours;
     for (auto* state = registry.load(); state; state = state->nextInRegistry) {
-        if (!state->belongsToThisProcess())
-            continue;
+        if (!state->belongsToThisProcess()) continue;
         state->stopping.store(true);
         std::lock_guard lock(state->mutex);
-        if (state->multi)
-            curl_multi_wakeup(state->multi);
+        if (state->multi) curl_multi_wakeup(state->multi);
         ours.push_back(state);
     }
     // Bounded: a worker stuck in a completion handler must not hold up the exit.
     auto deadline = steady_clock::now() + seconds(1);
     for (auto* state : ours) {
-        if (state->workerId.load() == std::this_thread::get_id())
-            continue;
+        if (state->workerId.load() == std::this_thread::get_id()) continue;
         while (!state->parked.load() && steady_clock::now() < deadline) {
             std::this_thread::sleep_for(milliseconds(1));
         }
@@ -166,8 +181,7 @@ void parkWorkersAtExit() {
 }  // namespace
 
 void CurlHttpClient::State::launchWorkerOnce() {
-    if (launched.load(std::memory_order_acquire) || launched.exchange(true))
-        return;
+    if (launched.load(std::memory_order_acquire) || launched.exchange(true)) return;
     initialiseCurlOnce();
     nextInRegistry = registry.load();
     while (!registry.compare_exchange_weak(nextInRegistry, this)) {
@@ -192,14 +206,14 @@ void CurlHttpClient::State::submit(std::unique_ptr<CurlTask> task) {
     launchWorkerOnce();
     std::lock_guard lock(mutex);
     std::uint64_t id = ++lastId;
-    if (outstanding.size() >= options.maxTransfers) {
+    if (outstanding >= options.maxTransfers) {
         // Only a count per handler is kept, so refusals cannot grow memory either.
         ++refused[task->completion];
-        if (firstRefusedId == 0)
-            firstRefusedId = id;
+        if (firstRefusedId == 0) firstRefusedId = id;
     } else {
         task->id = id;
-        outstanding.insert(outstanding.end(), id);
+        admitted.push_back({id, false});
+        ++outstanding;
         incoming.push_back(std::move(task));
     }
     wakeLocked();
@@ -209,8 +223,7 @@ void CurlHttpClient::State::deliverRefusals() {
     std::map<CompletionHandler, std::size_t> batch;
     {
         std::lock_guard lock(mutex);
-        if (refused.empty())
-            return;
+        if (refused.empty()) return;
         batch.swap(refused);
         firstDeliveringId = std::exchange(firstRefusedId, 0);
     }
@@ -218,26 +231,26 @@ void CurlHttpClient::State::deliverRefusals() {
                                "HTTP client saturated: " + std::to_string(options.maxTransfers) +
                                    " transfers already waiting or running; request dropped"};
     for (const auto& [completion, count] : batch) {
-        for (std::size_t i = 0; i < count; ++i)
-            runCompletion(completion, {}, nullptr, &error);
+        for (std::size_t i = 0; i < count; ++i) runCompletion(completion, {}, nullptr, &error);
     }
+    bool flushDone = false;
     {
         std::lock_guard lock(mutex);
         firstDeliveringId = 0;
+        flushDone = anyFlushDoneLocked();
     }
-    completed.notify_all();
+    if (flushDone) completed.notify_all();
 }
 
 namespace {
 
 class CurlDataTask final : public DataTask {
-  public:
+public:
     CurlDataTask(CurlHttpClient::State& state, std::unique_ptr<CurlTask> task)
         : state_(state), task_(std::move(task)) {}
 
     void resume() override {
-        if (resumed_.exchange(true))
-            return;
+        if (resumed_.exchange(true)) return;
         if (!state_.belongsToThisProcess()) {
             // Made before a fork: the child sends it with its own client.
             httpClient().dataTask(std::move(task_->request), task_->completion)->resume();
@@ -246,7 +259,7 @@ class CurlDataTask final : public DataTask {
         state_.submit(std::move(task_));
     }
 
-  private:
+private:
     CurlHttpClient::State& state_;
     std::unique_ptr<CurlTask> task_;
     std::atomic<bool> resumed_{false};
@@ -259,9 +272,7 @@ CurlHttpClient::CurlHttpClient(CurlClientOptions options) {
     state_ = new State(std::move(options));
 }
 
-bool CurlHttpClient::belongsToThisProcess() const {
-    return state_->belongsToThisProcess();
-}
+bool CurlHttpClient::belongsToThisProcess() const { return state_->belongsToThisProcess(); }
 
 std::shared_ptr<DataTask> CurlHttpClient::dataTask(HttpRequest request,
                                                    CompletionHandler completion) {
@@ -270,19 +281,19 @@ std::shared_ptr<DataTask> CurlHttpClient::dataTask(HttpRequest request,
 }
 
 bool CurlHttpClient::flush(double timeoutSeconds) {
-    if (!belongsToThisProcess())
-        return httpClient().flush(timeoutSeconds);
+    if (!belongsToThisProcess()) return httpClient().flush(timeoutSeconds);
     State& state = *state_;
     std::unique_lock lock(state.mutex);
     const std::uint64_t upTo = state.lastId;
     auto done = [&] { return state.allCompletedUpTo(upTo); };
-    if (done())
-        return true;
+    if (done()) return true;
     // A completion handler waiting for itself would only burn its timeout.
-    if (state.workerId.load() == std::this_thread::get_id())
-        return false;
+    if (state.workerId.load() == std::this_thread::get_id()) return false;
     double seconds = std::isnan(timeoutSeconds) ? 0.0 : std::clamp(timeoutSeconds, 0.0, 3.0e7);
-    return state.completed.wait_for(lock, std::chrono::duration<double>(seconds), done);
+    state.flushingUpTo.push_back(upTo);
+    bool allDone = state.completed.wait_for(lock, std::chrono::duration<double>(seconds), done);
+    state.flushingUpTo.erase(std::find(state.flushingUpTo.begin(), state.flushingUpTo.end(), upTo));
+    return allDone;
 }
 
 }  // namespace VeltoSDK::platform::linux_os
