@@ -11,16 +11,20 @@ namespace {
 
 // A write to a closed pipe raises SIGPIPE, which kills a host that never asked for it. The
 // signal is blocked on this thread for the write, and one raised by it is consumed before the
-// mask is restored; the host's own dispositions stay as they are.
+// mask is restored; the host's own dispositions stay as they are. A SIGPIPE already pending
+// can only be one the thread had blocked before (an unblocked one is delivered at once), so
+// only then is the pending set read, to leave that one alone.
 class SigpipeGuard {
 public:
     SigpipeGuard() {
         sigemptyset(&pipe_);
         sigaddset(&pipe_, SIGPIPE);
-        sigset_t pending;
-        sigpending(&pending);
-        wasPending_ = sigismember(&pending, SIGPIPE) == 1;
         pthread_sigmask(SIG_BLOCK, &pipe_, &previous_);
+        if (sigismember(&previous_, SIGPIPE) == 1) {
+            sigset_t pending;
+            sigpending(&pending);
+            wasPending_ = sigismember(&pending, SIGPIPE) == 1;
+        }
     }
     ~SigpipeGuard() {
         if (raised_ && !wasPending_) {
