@@ -4,6 +4,8 @@
 #include <unicode/smpdtfmt.h>
 #include <unicode/timezone.h>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <memory>
 #include <optional>
@@ -24,7 +26,9 @@ constexpr std::string_view kDebugTag = "[\U0001F4AC]";
 
 // Within one second only the milliseconds change, so the text up to the seconds is formatted
 // once per second and the milliseconds on their own. ICU writes field after field, so the two
-// pieces together are what the whole pattern gives.
+// pieces together are what the whole pattern gives. The milliseconds are three digits of the
+// locale's numbering system, so they come from a table of its digits where that table gives
+// exactly what the formatter writes.
 constexpr std::string_view kMilliseconds = "SSS";
 static_assert(Log::dateFormat.ends_with(kMilliseconds));
 constexpr std::string_view kUpToSeconds =
@@ -52,6 +56,40 @@ void appendFormatted(icu::SimpleDateFormat& formatter, UDate when, std::string& 
     formatted.toUTF8String(text);
 }
 
+using DigitTable = std::array<std::string, 10>;
+
+void appendMilliseconds(const DigitTable& digits, int milliseconds, std::string& text) {
+    text += digits[milliseconds / 100];
+    text += digits[milliseconds / 10 % 10];
+    text += digits[milliseconds % 10];
+}
+
+// The digits the milliseconds formatter writes, read from its own output; none when it does
+// not write each of the three digits on its own (a numbering system that is not decimal).
+std::optional<DigitTable> millisecondDigits(icu::SimpleDateFormat& formatter) {
+    constexpr UDate kSomeSecond = 1.7e12;  // any whole second will do
+    auto formatted = [&](int milliseconds) {
+        std::string text;
+        appendFormatted(formatter, kSomeSecond + milliseconds, text);
+        return text;
+    };
+    DigitTable digits;
+    std::string zeros = formatted(0);
+    digits[0] = zeros.substr(0, zeros.size() / 3);
+    std::string leadingZeros = digits[0] + digits[0];
+    for (int digit = 0; digit < 10; ++digit) {
+        std::string text = formatted(digit);
+        if (digits[0].empty() || !text.starts_with(leadingZeros)) return std::nullopt;
+        digits[digit] = text.substr(leadingZeros.size());
+    }
+    for (int milliseconds : {0, 10, 100, 123, 456, 789, 907, 999}) {
+        std::string expected;
+        appendMilliseconds(digits, milliseconds, expected);
+        if (formatted(milliseconds) != expected) return std::nullopt;
+    }
+    return digits;
+}
+
 // Making formatters costs far more than using them, so each thread keeps the last ones it made
 // while the locale and time zone they were made for are still the current ones.
 class CachedFormatters {
@@ -65,6 +103,8 @@ public:
             cached.whole_ = makeFormatter(Log::dateFormat, localeName, timeZoneId);
             cached.upToSeconds_ = makeFormatter(kUpToSeconds, localeName, timeZoneId);
             cached.milliseconds_ = makeFormatter(kMilliseconds, localeName, timeZoneId);
+            cached.digits_.reset();
+            if (cached.milliseconds_) cached.digits_ = millisecondDigits(*cached.milliseconds_);
             cached.second_.reset();
             cached.localeName_ = std::move(localeName);
             cached.timeZoneId_ = std::move(timeZoneId);
@@ -86,7 +126,13 @@ public:
             second_ = second;
         }
         text = secondText_;
-        appendFormatted(*milliseconds_, when, text);
+        if (digits_) {
+            double milliseconds = std::floor(when - second * 1000.0);
+            appendMilliseconds(*digits_, static_cast<int>(std::clamp(milliseconds, 0.0, 999.0)),
+                               text);
+        } else {
+            appendFormatted(*milliseconds_, when, text);
+        }
         return text;
     }
 
@@ -96,7 +142,8 @@ private:
     std::unique_ptr<icu::SimpleDateFormat> whole_;
     std::unique_ptr<icu::SimpleDateFormat> upToSeconds_;
     std::unique_ptr<icu::SimpleDateFormat> milliseconds_;
-    std::optional<double> second_;  // the second `secondText_` shows
+    std::optional<DigitTable> digits_;  // when they give what `milliseconds_` writes
+    std::optional<double> second_;      // the second `secondText_` shows
     std::string secondText_;
 };
 
