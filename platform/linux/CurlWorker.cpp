@@ -54,23 +54,28 @@ std::optional<Origin> originOf(const std::string& url, std::string& error) {
     return Origin{scheme + "://" + host + ":" + port, host};
 }
 
+// The scheme and authority of a URL that parsed: everything before its path, query or
+// fragment, as the parser splits it. Empty without an authority.
+std::string_view schemeAndAuthority(std::string_view url) {
+    std::size_t authority = url.find("://");
+    if (authority == std::string_view::npos) return {};
+    return url.substr(0, url.find_first_of("/?#", authority + 3));
+}
+
 bool isWireScheme(std::string scheme) {
-    for (char& c : scheme)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (char& c : scheme) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return scheme == "http" || scheme == "https";
 }
 
 class Worker {
-  public:
+public:
     explicit Worker(WorkerQueue& queue) : queue_(queue) {}
 
     [[noreturn]] void run() {
-        if (queue_.shouldStop())
-            queue_.park();
+        if (queue_.shouldStop()) queue_.park();
         renewMulti();
         for (;;) {
-            if (queue_.shouldStop())
-                queue_.park();
+            if (queue_.shouldStop()) queue_.park();
             try {
                 turn();
             } catch (...) {
@@ -79,7 +84,7 @@ class Worker {
         }
     }
 
-  private:
+private:
     struct Host {
         std::string name;
         std::size_t running = 0;
@@ -91,8 +96,7 @@ class Worker {
     };
 
     void turn() {
-        for (auto& task : queue_.takeIncoming())
-            admit(std::move(task));
+        for (auto& task : queue_.takeIncoming()) admit(std::move(task));
         queue_.deliverRefusals();
         int active = 0;
         CURLMcode rc = curl_multi_perform(multi_, &active);
@@ -129,26 +133,36 @@ class Worker {
             complete(*task, result);
             return;
         }
-        std::string error;
-        std::optional<Origin> origin = originOf(url.absoluteString(), error);
-        if (!origin) {
-            complete(*task, failure(CURLE_URL_MALFORMAT, error, ""));
-            return;
-        }
+        const Origin* origin = originFor(url.absoluteString(), *task);
+        if (!origin) return;
         Host& host = hosts_[origin->key];
         host.name = origin->host;
         host.waiting.push_back(std::move(task));
         startWaiting(origin->key);
     }
 
+    // Events go to one server after another, so the last origin found is kept by the text it
+    // came from instead of parsing each URL again. Completes the task when the URL has none.
+    const Origin* originFor(const std::string& url, CurlTask& task) {
+        std::string_view prefix = schemeAndAuthority(url);
+        if (lastOrigin_ && !prefix.empty() && prefix == lastOriginPrefix_) return &*lastOrigin_;
+        std::string error;
+        lastOrigin_ = originOf(url, error);
+        lastOriginPrefix_ = prefix;
+        if (!lastOrigin_) {
+            complete(task, failure(CURLE_URL_MALFORMAT, error, ""));
+            return nullptr;
+        }
+        return &*lastOrigin_;
+    }
+
     void startWaiting(const std::string& key) {
         auto it = hosts_.find(key);
-        if (it == hosts_.end())
-            return;
+        if (it == hosts_.end()) return;
         Host& host = it->second;
         while (host.running < kMaxConnectionsPerHost && !host.waiting.empty()) {
-            auto transfer = std::make_unique<CurlTransfer>(std::move(host.waiting.front()),
-                                                           host.name, queue_.caBundle(), pool_);
+            auto transfer = std::make_unique<CurlTransfer>(
+                std::move(host.waiting.front()), host.name, queue_.caBundle(), pool_, headerLists_);
             host.waiting.pop_front();
             if (std::optional<TransferResult> failed = transfer->start(multi_)) {
                 std::unique_ptr<CurlTask> task = transfer->takeTask();
@@ -160,29 +174,24 @@ class Worker {
             running_.emplace(raw, Running{key, std::move(transfer)});
             ++host.running;
         }
-        if (host.running == 0 && host.waiting.empty())
-            hosts_.erase(it);
+        if (host.running == 0 && host.waiting.empty()) hosts_.erase(it);
     }
 
     void startAllWaiting() {
         std::vector<std::string> keys;
-        for (const auto& [key, host] : hosts_)
-            keys.push_back(key);
-        for (const auto& key : keys)
-            startWaiting(key);
+        for (const auto& [key, host] : hosts_) keys.push_back(key);
+        for (const auto& key : keys) startWaiting(key);
     }
 
     void readFinished() {
         int left = 0;
         while (CURLMsg* message = curl_multi_info_read(multi_, &left)) {
-            if (message->msg != CURLMSG_DONE)
-                continue;
+            if (message->msg != CURLMSG_DONE) continue;
             CURLcode code = message->data.result;
             char* self = nullptr;
             curl_easy_getinfo(message->easy_handle, CURLINFO_PRIVATE, &self);
             auto it = running_.find(reinterpret_cast<CurlTransfer*>(self));
-            if (it == running_.end())
-                continue;
+            if (it == running_.end()) continue;
             Running entry = std::move(it->second);
             running_.erase(it);
             TransferResult result = entry.transfer->finish(code);
@@ -203,8 +212,7 @@ class Worker {
     void finishTransfer(Running entry, const TransferResult& result) {
         std::unique_ptr<CurlTask> task = entry.transfer->takeTask();
         entry.transfer.reset();  // frees the connection slot before the handler runs
-        if (auto it = hosts_.find(entry.hostKey); it != hosts_.end())
-            --it->second.running;
+        if (auto it = hosts_.find(entry.hostKey); it != hosts_.end()) --it->second.running;
         complete(*task, result);
         startWaiting(entry.hostKey);
     }
@@ -218,7 +226,10 @@ class Worker {
     WorkerQueue& queue_;
     CURLM* multi_ = nullptr;
     EasyHandlePool pool_;
+    HeaderListCache headerLists_;
     std::unordered_map<std::string, Host> hosts_;
+    std::string lastOriginPrefix_;
+    std::optional<Origin> lastOrigin_;
     std::unordered_map<CurlTransfer*, Running> running_;
 };
 
@@ -232,8 +243,7 @@ void runWorker(WorkerQueue& queue) {
 
 void runCompletion(CompletionHandler completion, const std::optional<std::string>& data,
                    const URLResponse* response, const TransportError* error) {
-    if (!completion)
-        return;
+    if (!completion) return;
     try {
         completion(data, response, error);
     } catch (...) {
