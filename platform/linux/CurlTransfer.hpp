@@ -33,28 +33,57 @@ struct TransferResult {
 std::string describeTransportError(long code, std::string_view detail, std::string_view host);
 TransferResult failure(long code, std::string_view detail, std::string_view host);
 
-// Easy handles kept between transfers, so most transfers allocate none.
+// What an easy handle was configured for, beyond the options every transfer sets anew.
+struct HandleShape {
+    std::string method;
+    bool hasBody = false;
+    bool https = false;
+    bool operator==(const HandleShape&) const = default;
+};
+
+// Easy handles kept between transfers, so most transfers allocate none. A handle comes back
+// configured for the shape it last served, so a transfer of the same shape sets only its own
+// options; any other gets the handle reset to its defaults.
 class EasyHandlePool {
-  public:
+public:
     EasyHandlePool() = default;
     ~EasyHandlePool();
     EasyHandlePool(const EasyHandlePool&) = delete;
     EasyHandlePool& operator=(const EasyHandlePool&) = delete;
 
-    CURL* acquire();
-    void release(CURL* easy);
+    // Null when out of memory. `configured` tells whether the handle already has `shape`.
+    CURL* acquire(const HandleShape& shape, bool& configured);
+    // No shape: the handle's configuration is unknown and it is reset.
+    void release(CURL* easy, std::optional<HandleShape> shape);
 
-  private:
-    std::vector<CURL*> idle_;
+private:
+    struct Idle {
+        CURL* easy;
+        std::optional<HandleShape> shape;
+    };
+    std::vector<Idle> idle_;
+};
+
+// The header list of the last request, shared while requests carry the same fields.
+class HeaderListCache {
+public:
+    // Null when out of memory.
+    std::shared_ptr<curl_slist> listFor(const HttpRequest& request);
+
+private:
+    std::vector<std::pair<std::string, std::string>> fields_;
+    bool hasBody_ = false;
+    std::shared_ptr<curl_slist> list_;
 };
 
 // One transfer on the wire: owns its easy handle, header list and response buffer. The easy
 // handle's private pointer points back here.
 class CurlTransfer {
-  public:
+public:
     CurlTransfer(std::unique_ptr<CurlTask> task, std::string host, const std::string& caBundle,
-                 EasyHandlePool& pool);
-    // Removes the handle from its multi, gives it back to the pool, then frees the header list.
+                 EasyHandlePool& pool, HeaderListCache& headerLists);
+    // Removes the handle from its multi, gives it back to the pool, then lets go of the header
+    // list.
     ~CurlTransfer();
     CurlTransfer(const CurlTransfer&) = delete;
     CurlTransfer& operator=(const CurlTransfer&) = delete;
@@ -67,7 +96,7 @@ class CurlTransfer {
     std::unique_ptr<CurlTask> takeTask() { return std::move(task_); }
     const std::string& host() const { return host_; }
 
-  private:
+private:
     enum class Abort { none, idle, tooLarge };
 
     static std::size_t onBody(char* bytes, std::size_t size, std::size_t count, void* self);
@@ -79,9 +108,11 @@ class CurlTransfer {
     std::string host_;
     const std::string& caBundle_;
     EasyHandlePool& pool_;
+    HeaderListCache& headerLists_;
     CURL* easy_ = nullptr;
+    std::optional<HandleShape> shape_;  // once the handle is fully configured
     CURLM* multi_ = nullptr;
-    curl_slist* headers_ = nullptr;
+    std::shared_ptr<curl_slist> headers_;
     std::string body_;
     char errorBuffer_[CURL_ERROR_SIZE] = {};
     Abort abort_ = Abort::none;
