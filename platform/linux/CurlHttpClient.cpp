@@ -194,6 +194,7 @@ void CurlHttpClient::State::launchWorkerOnce() {
     try {
         std::thread([this] {
             workerId.store(std::this_thread::get_id());
+            noteSignalsBlockedForGood();
             runWorker(*this);
         }).detach();
     } catch (...) {

@@ -22,4 +22,8 @@ MainQueue& mainQueue();
 NetworkReachabilityService& networkReachability();
 StandardOutput& standardOutput();
 
+// Called on a thread of the library's own that blocks every signal until it ends: standard
+// output then leaves its signal mask alone.
+void noteSignalsBlockedForGood();
+
 }  // namespace VeltoSDK::platform::linux_os

@@ -9,6 +9,8 @@
 namespace VeltoSDK::platform::linux_os {
 namespace {
 
+thread_local bool signalsBlockedForGood = false;
+
 // A write to a closed pipe raises SIGPIPE, which kills a host that never asked for it. The
 // signal is blocked on this thread for the write, and one raised by it is consumed before the
 // mask is restored; the host's own dispositions stay as they are. A SIGPIPE already pending
@@ -19,6 +21,7 @@ public:
     SigpipeGuard() {
         sigemptyset(&pipe_);
         sigaddset(&pipe_, SIGPIPE);
+        if (signalsBlockedForGood) return;
         pthread_sigmask(SIG_BLOCK, &pipe_, &previous_);
         if (sigismember(&previous_, SIGPIPE) == 1) {
             sigset_t pending;
@@ -32,7 +35,7 @@ public:
             while (sigtimedwait(&pipe_, nullptr, &noWait) < 0 && errno == EINTR) {
             }
         }
-        pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
+        if (!signalsBlockedForGood) pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
     }
     void noteBrokenPipe() { raised_ = true; }
 
@@ -59,6 +62,8 @@ public:
 };
 
 }  // namespace
+
+void noteSignalsBlockedForGood() { signalsBlockedForGood = true; }
 
 StandardOutput& standardOutput() {
     static ProcessStandardOutput* instance = new ProcessStandardOutput;
