@@ -35,6 +35,9 @@ struct CurlUrlDeleter {
 }  // namespace
 
 std::optional<URL> URL::fromString(std::string_view text) {
+    // Events mostly repeat their URL, so each thread keeps the last one that parsed.
+    thread_local std::optional<URL> lastParsed;
+    if (lastParsed && lastParsed->text_ == text) return lastParsed;
     if (text.empty() || !hasOnlyUrlCharacters(text)) return std::nullopt;
 
     std::unique_ptr<CURLU, CurlUrlDeleter> handle(curl_url());
@@ -49,7 +52,8 @@ std::optional<URL> URL::fromString(std::string_view text) {
     if (curl_url_get(handle.get(), CURLUPART_SCHEME, &scheme, 0) != CURLUE_OK) return std::nullopt;
     std::string schemeText(scheme);
     curl_free(scheme);
-    return URL(std::move(owned), std::move(schemeText));
+    lastParsed = URL(std::move(owned), std::move(schemeText));
+    return lastParsed;
 }
 
 }  // namespace VeltoSDK::platform
