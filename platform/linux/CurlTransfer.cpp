@@ -160,6 +160,8 @@ bool CurlTransfer::configure() {
     set(CURLOPT_NOPROGRESS, 0L);
     set(CURLOPT_XFERINFOFUNCTION, &CurlTransfer::onProgress);
     set(CURLOPT_XFERINFODATA, static_cast<void*>(this));
+    set(CURLOPT_HEADERFUNCTION, &CurlTransfer::onHeader);
+    set(CURLOPT_HEADERDATA, static_cast<void*>(this));
     set(CURLOPT_WRITEFUNCTION, &CurlTransfer::onBody);
     set(CURLOPT_WRITEDATA, static_cast<void*>(this));
     set(CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(kMaxResponseBytes));
@@ -210,6 +212,9 @@ TransferResult CurlTransfer::finish(CURLcode code) {
 
     long status = 0;
     curl_easy_getinfo(easy_, CURLINFO_RESPONSE_CODE, &status);
+    // curl reports a response cut off inside its headers as complete; it is not.
+    if (status > 0 && !headersEnded_)
+        return failure(CURLE_RECV_ERROR, "connection closed inside the response headers", host_);
     TransferResult result;
     result.data = std::move(body_);
     result.response =
@@ -230,6 +235,17 @@ std::size_t CurlTransfer::onBody(char* bytes, std::size_t size, std::size_t coun
         return 0;
     }
     return length;
+}
+
+std::size_t CurlTransfer::onHeader(char* bytes, std::size_t size, std::size_t count,
+                                   void* self) {
+    auto& transfer = *static_cast<CurlTransfer*>(self);
+    std::string_view line(bytes, size * count);
+    if (line.starts_with("HTTP/"))
+        transfer.headersEnded_ = false;  // interim responses come before the final one
+    else if (line == "\r\n" || line == "\n")
+        transfer.headersEnded_ = true;
+    return size * count;
 }
 
 int CurlTransfer::onProgress(void* self, curl_off_t, curl_off_t downloaded, curl_off_t,
