@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <time.h>
 
 #include <VeltoSDK/VeltoSDK.hpp>
 
@@ -32,6 +34,18 @@ long peakResidentBytes() {
     return 0;
 }
 
+rusage switches() {
+    rusage usage{};
+    ::getrusage(RUSAGE_THREAD, &usage);
+    return usage;
+}
+
+std::chrono::nanoseconds threadTime() {
+    timespec now{};
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return std::chrono::seconds(now.tv_sec) + std::chrono::nanoseconds(now.tv_nsec);
+}
+
 class Load : public ::testing::Test {
 protected:
     CompletionCounter lines;
@@ -48,20 +62,31 @@ TEST_F(Load, BurstAtAStalledServerNeverBlocksAndStaysBounded) {
     Velto::initialize("px-burst");
     VeltoParams params("1", "USD", "A1,B2,C3", std::nullopt, std::nullopt);
 
-    std::vector<Clock::duration> took;
+    // Wall time would also count the other programs this machine runs, so each call is timed
+    // on the thread's own CPU clock, and waiting shows as the thread giving up the CPU.
+    std::vector<Clock::duration> took, wall;
     took.reserve(kEvents);
+    wall.reserve(kEvents);
     int accepted = 0;
+    const long waitsBefore = switches().ru_nvcsw;
     const auto deadline = Clock::now() + 120s;
     for (int i = 0; i < kEvents && Clock::now() < deadline; ++i) {
-        auto start = Clock::now();
+        const auto cpuStart = threadTime();
+        const auto wallStart = Clock::now();
         accepted += Velto::fireEvent(Event::ADD_TO_CART, &params);
-        took.push_back(Clock::now() - start);
+        wall.push_back(Clock::now() - wallStart);
+        took.push_back(threadTime() - cpuStart);
     }
+    const long waits = switches().ru_nvcsw - waitsBefore;
     ASSERT_EQ(accepted, kEvents);
     std::sort(took.begin(), took.end());
+    std::sort(wall.begin(), wall.end());
     const auto p99 = took[took.size() * 99 / 100];
+    using Micros = std::chrono::duration<double, std::micro>;
     EXPECT_LE(p99, kSanitized ? 20ms : 1ms)
-        << "p99 " << std::chrono::duration<double, std::micro>(p99).count() << " us";
+        << "p99 " << Micros(p99).count() << " us on the CPU, "
+        << Micros(wall[wall.size() * 99 / 100]).count() << " us by the wall clock";
+    EXPECT_LT(waits, kEvents / 100) << "calls that waited";
 
     ASSERT_TRUE(lines.waitFor(kEvents - kBound, 30s)) << lines.total() << " refused so far";
     std::this_thread::sleep_for(100ms);
