@@ -74,26 +74,6 @@ bool exitedWith(const Outcome& outcome, int code) {
     return outcome.finished && WIFEXITED(outcome.status) && WEXITSTATUS(outcome.status) == code;
 }
 
-TEST(ProcessTest, ReturningFromMainWithTransfersInFlightNeitherCrashesNorHangs) {
-    const TestCertificate& certificate = testCertificate();
-    LocalServer plain;
-    plain.routes().Post("/e", [](const auto&, auto& res) { res.set_content("ok", "text/plain"); });
-    plain.start();
-    LocalServer secure(certificate.certFile, certificate.keyFile);
-    secure.routes().Post("/e", [](const auto&, auto& res) { res.set_content("ok", "text/plain"); });
-    secure.start();
-    SilentServer silent;
-
-    for (int run = 0; run < 50; ++run) {
-        Outcome outcome = runHelper({"exit", "4", std::to_string(run % 10), plain.url("/e"),
-                                     secure.url("/e"), silent.url("/e")},
-                                    {"CURL_CA_BUNDLE=" + certificate.certFile});
-        ASSERT_TRUE(outcome.finished) << "run " << run << " hung";
-        ASSERT_TRUE(exitedWith(outcome, 0))
-            << "run " << run << " ended with status " << outcome.status;
-    }
-}
-
 TEST(ProcessTest, TheCABundleVariableTrustsALocalCertificate) {
     const TestCertificate& certificate = testCertificate();
     LocalServer secure(certificate.certFile, certificate.keyFile);
