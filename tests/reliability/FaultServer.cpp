@@ -102,7 +102,10 @@ FaultServer::Answer FaultServer::oversizedBody(std::size_t bytes) {
 }
 
 FaultServer::Answer FaultServer::notHTTP() {
-    return [](int fd, auto&) { send(fd, std::string("\x16\x03\x01\0\xff garbage\r\n\r\n", 20)); };
+    return [](int fd, auto&) {
+        static constexpr char kBytes[] = "\x16\x03\x01\0\xff garbage\r\n\r\n";
+        send(fd, std::string_view(kBytes, sizeof kBytes - 1));
+    };
 }
 
 FaultServer::Answer FaultServer::trickle(std::string response) {
