@@ -81,8 +81,16 @@ void FaultServer::serve() {
         if (connection < 0) continue;
         readRequest(connection, stopping_);
         answer_(connection, stopping_);
+        ++served_;
         ::close(connection);
     }
+}
+
+FaultServer::Answer FaultServer::respond(int status, std::string body) {
+    return [status, body](int fd, auto&) {
+        send(fd, "HTTP/1.1 " + std::to_string(status) + " X\r\nConnection: close\r\n" +
+                     "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body);
+    };
 }
 
 FaultServer::Answer FaultServer::closeMidHeaders() {

@@ -18,9 +18,11 @@ public:
     FaultServer(const FaultServer&) = delete;
     FaultServer& operator=(const FaultServer&) = delete;
 
-    std::string baseURL() const;  // ends in "?", as the library's base URL does
+    std::string baseURL() const;            // ends in "?", as the library's base URL does
+    int served() const { return served_; }  // connections answered so far
 
     // Answers for the cases the tests need.
+    static Answer respond(int status, std::string body);  // a whole answer, then close
     static Answer closeMidHeaders();
     static Answer closeMidBody();
     static Answer oversizedBody(std::size_t bytes);
@@ -34,6 +36,7 @@ private:
     int port_ = 0;
     int fd_ = -1;
     std::atomic<bool> stopping_{false};
+    std::atomic<int> served_{0};
     std::thread thread_;
 };
 

@@ -9,6 +9,7 @@
 #include <optional>
 #include <thread>
 
+#include "FaultServer.hpp"
 #include "Harness.hpp"
 #include "platform/Services.hpp"
 #include "platform/linux/CurlHttpClient.hpp"
@@ -34,10 +35,10 @@ long peakResidentBytes() {
     return 0;
 }
 
-rusage switches() {
+long voluntarySwitches() {
     rusage usage{};
     ::getrusage(RUSAGE_THREAD, &usage);
-    return usage;
+    return usage.ru_nvcsw;
 }
 
 std::chrono::nanoseconds threadTime() {
@@ -62,31 +63,29 @@ TEST_F(Load, BurstAtAStalledServerNeverBlocksAndStaysBounded) {
     Velto::initialize("px-burst");
     VeltoParams params("1", "USD", "A1,B2,C3", std::nullopt, std::nullopt);
 
-    // Wall time would also count the other programs this machine runs, so each call is timed
-    // on the thread's own CPU clock, and waiting shows as the thread giving up the CPU.
-    std::vector<Clock::duration> took, wall;
-    took.reserve(kEvents);
-    wall.reserve(kEvents);
-    int accepted = 0;
-    const long waitsBefore = switches().ru_nvcsw;
+    // By the wall clock alone, a busy machine's other programs would count too. So the work a
+    // call does is timed on the thread's CPU clock, and a call counts as blocked only when it
+    // gave up the CPU of its own accord (to wait for a lock or for I/O) and took too long.
+    const auto bound = kSanitized ? 20ms : 1ms;
+    std::vector<Clock::duration> work;
+    work.reserve(kEvents);
+    int accepted = 0, blocked = 0;
     const auto deadline = Clock::now() + 120s;
     for (int i = 0; i < kEvents && Clock::now() < deadline; ++i) {
+        const long waitsBefore = voluntarySwitches();
         const auto cpuStart = threadTime();
         const auto wallStart = Clock::now();
         accepted += Velto::fireEvent(Event::ADD_TO_CART, &params);
-        wall.push_back(Clock::now() - wallStart);
-        took.push_back(threadTime() - cpuStart);
+        const auto wall = Clock::now() - wallStart;
+        work.push_back(threadTime() - cpuStart);
+        blocked += voluntarySwitches() != waitsBefore && wall > bound;
     }
-    const long waits = switches().ru_nvcsw - waitsBefore;
     ASSERT_EQ(accepted, kEvents);
-    std::sort(took.begin(), took.end());
-    std::sort(wall.begin(), wall.end());
-    const auto p99 = took[took.size() * 99 / 100];
-    using Micros = std::chrono::duration<double, std::micro>;
-    EXPECT_LE(p99, kSanitized ? 20ms : 1ms)
-        << "p99 " << Micros(p99).count() << " us on the CPU, "
-        << Micros(wall[wall.size() * 99 / 100]).count() << " us by the wall clock";
-    EXPECT_LT(waits, kEvents / 100) << "calls that waited";
+    std::sort(work.begin(), work.end());
+    const auto p99 = work[work.size() * 99 / 100];
+    EXPECT_LE(p99, bound) << "p99 " << std::chrono::duration<double, std::micro>(p99).count()
+                          << " us of work per call";
+    EXPECT_LE(blocked, kEvents / 100) << "calls that waited longer than the bound";
 
     ASSERT_TRUE(lines.waitFor(kEvents - kBound, 30s)) << lines.total() << " refused so far";
     std::this_thread::sleep_for(100ms);
@@ -105,26 +104,16 @@ TEST_F(Load, BurstAtAStalledServerNeverBlocksAndStaysBounded) {
 // Host threads fire while another keeps changing what every event reads: exactly one line per
 // event handed over, and (under the thread sanitizer) no data race.
 TEST_F(Load, FiringWhileTheSettingsChange) {
-    std::atomic<int> arrived{0};
-    std::vector<std::unique_ptr<LocalServer>> servers;
-    for (int i = 0; i < 2; ++i) {
-        servers.push_back(std::make_unique<LocalServer>());
-        // One refuses every event, so both kinds of line are written side by side.
-        servers.back()->routes().Post("/velto/mob", [&arrived, i](const auto&, auto& res) {
-            ++arrived;
-            res.status = i == 0 ? 200 : 400;
-            res.set_content("Failed to parse pixel: UNREGISTERED_PIXEL_ID", "text/plain");
-        });
-        servers.back()->start();
-    }
-    const std::string urls[] = {servers[0]->url("/velto/mob?"), servers[1]->url("/velto/mob?"),
-                                "not a url"};
+    // One refuses every event, so both kinds of line are written side by side.
+    FaultServer accepting(FaultServer::respond(200, "")),
+        refusing(FaultServer::respond(400, "Failed to parse pixel: UNREGISTERED_PIXEL_ID"));
+    const std::string urls[] = {accepting.baseURL(), refusing.baseURL(), "not a url"};
     const char* pixels[] = {"px-a", "px-b", ""};
     Velto::shared().setBaseURL(urls[0]);
     Velto::initialize(pixels[0]);
 
     constexpr int kThreads = 8;
-    const int each = scaled(500, 50);
+    constexpr int each = 500;
     std::atomic<int> accepted{0}, firing{kThreads};
     std::vector<std::thread> threads;
     for (int t = 0; t < kThreads; ++t) {
@@ -154,7 +143,7 @@ TEST_F(Load, FiringWhileTheSettingsChange) {
     ASSERT_TRUE(Velto::flush(120));
     EXPECT_GT(accepted, 0);
     EXPECT_EQ(lines.total(), accepted);
-    EXPECT_EQ(arrived, accepted);
+    EXPECT_EQ(accepting.served() + refusing.served(), accepted);
     EXPECT_EQ(lines.transportErrors(), 0);
 }
 
