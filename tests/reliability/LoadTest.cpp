@@ -113,14 +113,14 @@ TEST_F(Load, FiringWhileTheSettingsChange) {
     Velto::initialize(pixels[0]);
 
     constexpr int kThreads = 8;
-    constexpr int each = 500;
+    constexpr int kEach = 500;
     std::atomic<int> accepted{0}, firing{kThreads};
     std::vector<std::thread> threads;
     for (int t = 0; t < kThreads; ++t) {
         threads.emplace_back([&, t] {
             VeltoParams params;
             params.put("thread", std::to_string(t));
-            for (int i = 0; i < each; ++i) {
+            for (int i = 0; i < kEach; ++i) {
                 params.setItemId(std::to_string(i) + ",x");
                 accepted += Velto::fireEvent(Event::ITEM_VIEW, &params);
             }
