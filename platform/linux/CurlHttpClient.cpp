@@ -72,6 +72,7 @@ struct CurlHttpClient::State final : WorkerQueue {
     const CurlClientOptions options;
 
     std::atomic<bool> launched{false};
+    std::atomic<bool> madeTasks{false};
     std::atomic<bool> stopping{false};
     std::atomic<bool> parked{false};
     std::atomic<std::thread::id> workerId{};
@@ -273,10 +274,15 @@ CurlHttpClient::CurlHttpClient(CurlClientOptions options) {
     state_ = new State(std::move(options));
 }
 
+CurlHttpClient::~CurlHttpClient() {
+    if (!state_->madeTasks.load()) delete state_;
+}
+
 bool CurlHttpClient::belongsToThisProcess() const { return state_->belongsToThisProcess(); }
 
 std::shared_ptr<DataTask> CurlHttpClient::dataTask(HttpRequest request,
                                                    CompletionHandler completion) {
+    state_->madeTasks.store(true);
     return std::make_shared<CurlDataTask>(
         *state_, std::make_unique<CurlTask>(CurlTask{std::move(request), completion}));
 }

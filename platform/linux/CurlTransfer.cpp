@@ -184,6 +184,7 @@ bool CurlTransfer::configure() {
         set(CURLOPT_NOPROGRESS, 0L);
         set(CURLOPT_XFERINFOFUNCTION, &CurlTransfer::onProgress);
         set(CURLOPT_WRITEFUNCTION, &CurlTransfer::onBody);
+        set(CURLOPT_HEADERFUNCTION, &CurlTransfer::onHeader);
         set(CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(kMaxResponseBytes));
         if (method == "HEAD") {
             set(CURLOPT_NOBODY, 1L);
@@ -200,6 +201,7 @@ bool CurlTransfer::configure() {
     set(CURLOPT_CONNECTTIMEOUT_MS,
         static_cast<long>(std::min(idleTimeout_, kMaxConnectTimeout).count()));
     set(CURLOPT_XFERINFODATA, static_cast<void*>(this));
+    set(CURLOPT_HEADERDATA, static_cast<void*>(this));
     set(CURLOPT_WRITEDATA, static_cast<void*>(this));
     if (method != "HEAD" && (!body.empty() || method == "POST")) {
         // The body stays in the task, which outlives the transfer: no copy.
@@ -225,6 +227,9 @@ TransferResult CurlTransfer::finish(CURLcode code) {
 
     long status = 0;
     curl_easy_getinfo(easy_, CURLINFO_RESPONSE_CODE, &status);
+    // curl reports a response cut off inside its headers as complete; it is not.
+    if (status > 0 && !headersEnded_)
+        return failure(CURLE_RECV_ERROR, "connection closed inside the response headers", host_);
     TransferResult result;
     result.data = std::move(body_);
     result.response =
@@ -245,6 +250,17 @@ std::size_t CurlTransfer::onBody(char* bytes, std::size_t size, std::size_t coun
         return 0;
     }
     return length;
+}
+
+std::size_t CurlTransfer::onHeader(char* bytes, std::size_t size, std::size_t count,
+                                   void* self) {
+    auto& transfer = *static_cast<CurlTransfer*>(self);
+    std::string_view line(bytes, size * count);
+    if (line.starts_with("HTTP/"))
+        transfer.headersEnded_ = false;  // interim responses come before the final one
+    else if (line == "\r\n" || line == "\n")
+        transfer.headersEnded_ = true;
+    return size * count;
 }
 
 int CurlTransfer::onProgress(void* self, curl_off_t, curl_off_t downloaded, curl_off_t,

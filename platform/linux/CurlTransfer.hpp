@@ -100,6 +100,7 @@ private:
     enum class Abort { none, idle, tooLarge };
 
     static std::size_t onBody(char* bytes, std::size_t size, std::size_t count, void* self);
+    static std::size_t onHeader(char* bytes, std::size_t size, std::size_t count, void* self);
     static int onProgress(void* self, curl_off_t, curl_off_t downloaded, curl_off_t,
                           curl_off_t uploaded);
     bool configure();
@@ -116,6 +117,7 @@ private:
     std::string body_;
     char errorBuffer_[CURL_ERROR_SIZE] = {};
     Abort abort_ = Abort::none;
+    bool headersEnded_ = false;  // the blank line after the final response's headers came
     std::chrono::milliseconds idleTimeout_{0};
     std::chrono::steady_clock::time_point lastActivity_;
     curl_off_t bytesMoved_ = 0;

@@ -1,0 +1,146 @@
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <nlohmann/json.hpp>
+
+#include <VeltoSDK/VeltoSDK.hpp>
+
+#include <functional>
+#include <set>
+
+#include "Harness.hpp"
+#include "platform/Services.hpp"
+#include "support/Loopback.hpp"
+#include "transport/TestServers.hpp"
+
+namespace VeltoSDK::testing {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Starts `server` counting the events it is sent in `arrived`.
+std::unique_ptr<LocalServer> countingServer(std::atomic<int>& arrived, LocalServer* server) {
+    server->routes().Post("/velto/mob", [&arrived](const auto&, auto& res) {
+        ++arrived;
+        res.set_content("ok", "text/plain");
+    });
+    server->start();
+    return std::unique_ptr<LocalServer>(server);
+}
+
+// Logging into a closed or full standard output neither kills the host nor stops its events.
+TEST(HostProcess, ClosedOrFullStandardOutputIsHarmless) {
+    std::atomic<int> arrived{0};
+    auto server = countingServer(arrived, new LocalServer);
+    struct Case {
+        const char* name;
+        std::function<int(std::vector<int>& keep)> open;  // the child's stdout
+    };
+    const Case cases[] = {
+        {"closed pipe",
+         [](std::vector<int>&) {
+             int fds[2];
+             EXPECT_EQ(::pipe2(fds, O_CLOEXEC), 0);
+             ::close(fds[0]);
+             return fds[1];
+         }},
+        {"full pipe",
+         [](std::vector<int>& keep) {
+             int fds[2];
+             EXPECT_EQ(::pipe2(fds, O_CLOEXEC | O_NONBLOCK), 0);
+             const std::string block(4096, 'x');
+             while (::write(fds[1], block.data(), block.size()) > 0) {
+             }
+             keep.push_back(fds[0]);
+             return fds[1];
+         }},
+        {"full device",
+         [](std::vector<int>&) { return ::open("/dev/full", O_WRONLY | O_CLOEXEC); }},
+    };
+    for (const Case& c : cases) {
+        std::vector<int> keep;
+        int out = c.open(keep);
+        ASSERT_GE(out, 0) << c.name;
+        const int before = arrived;
+        ChildResult host =
+            runChild({VELTOSDK_RELIABILITY_HOST, "fire", "5", server->url("/velto/mob?")},
+                     {.environment = {}, .standardOutput = out, .allowed = 30s});
+        EXPECT_TRUE(host.exitedWith(0)) << c.name << ": " << host.describe();
+        EXPECT_EQ(arrived - before, 5) << c.name;
+        ::close(out);
+        for (int fd : keep) ::close(fd);
+    }
+}
+
+// Returning from main while transfers are in flight (to a stalled server, over HTTP and over
+// TLS) neither crashes nor hangs the process.
+TEST(HostProcess, ReturningFromMainMidTransferExitsCleanly) {
+    TemporaryDirectory dir;
+    const std::string cert = writeCertificate(dir.path(), "local", "IP:127.0.0.1", -1, 1);
+    std::atomic<int> arrived{0};
+    auto plain = countingServer(arrived, new LocalServer);
+    auto secure = countingServer(arrived, new LocalServer(TestCertificate{cert, dir.path() + "/local.key"}));
+    SilentServer stalled;
+    const int runs = scaled(200, 20);
+    for (int run = 0; run < runs; ++run) {
+        ChildResult host = runChild(
+            {VELTOSDK_RELIABILITY_HOST, "exit", std::to_string(run % 5), stalled.url("/velto/mob?"),
+             plain->url("/velto/mob?"), secure->url("/velto/mob?")},
+            {.environment = {"CURL_CA_BUNDLE=" + cert}});
+        ASSERT_TRUE(host.exitedWith(0)) << "run " << run << " " << host.describe();
+    }
+}
+
+// A child forked after events were fired sends its own with a client of its own.
+TEST(HostProcess, AForkedChildFiresItsOwnEvents) {
+#if defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "the thread sanitizer cannot start threads after a multi-threaded fork";
+#endif
+    CompletionCounter lines;
+    platform::ScopedServices services({.standardOutput = &lines});
+    Collector collector({VELTO_COLLECTOR_PATH, "--port", "0", "--pixel", "px-fork"});
+    const std::string baseURL = collector.start();
+    ASSERT_FALSE(baseURL.empty());
+    Velto::shared().setBaseURL(baseURL);
+    Velto::initialize("px-fork");
+    auto fireFrom = [](const char* who) {
+        VeltoParams params;
+        params.put("from", who);
+        return Velto::fireEvent(Event::LEAD, &params);
+    };
+    ASSERT_TRUE(fireFrom("parent-before"));
+    ASSERT_TRUE(Velto::flush(10));
+
+    pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        bool sent = fireFrom("child") && Velto::flush(10) && lines.successes() == 2;
+        ::_exit(sent ? 0 : 1);
+    }
+    EXPECT_TRUE(fireFrom("parent-after"));
+    EXPECT_TRUE(Velto::flush(10));
+    int status = -1;
+    for (int i = 0; i < 1000 && ::waitpid(child, &status, WNOHANG) == 0; ++i)
+        std::this_thread::sleep_for(10ms);
+    if (status == -1) {
+        ::kill(child, SIGKILL);
+        ::waitpid(child, nullptr, 0);
+    }
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "child status " << status;
+    EXPECT_EQ(lines.successes(), 2) << "the parent's own lines";
+
+    std::multiset<std::string> senders;
+    for (int n = 0; n < 3; ++n) {
+        auto line = collector.readLine();
+        ASSERT_TRUE(line) << "only " << n << " arrived";
+        nlohmann::json record = nlohmann::json::parse(*line);
+        EXPECT_EQ(record["verdict"], "ACCEPTED");
+        senders.insert(record["body"]["custom"][0]["v"][0].get<std::string>());
+    }
+    EXPECT_EQ(senders, (std::multiset<std::string>{"child", "parent-after", "parent-before"}));
+}
+
+}  // namespace
+}  // namespace VeltoSDK::testing
