@@ -26,12 +26,10 @@ bool RequestManager::requestForVeltoUnit(std::string_view eventName,
                                          const VeltoParams* eventParams) {
     std::optional<platform::HttpRequest> request =
         RequestBuilder().buildVeltoRequest(eventName, eventParams);
-    if (!request)
-        return false;
+    if (!request) return false;
     std::shared_ptr<platform::DataTask> task =
         platform::httpClient().dataTask(std::move(*request), &RequestManager::handleCompletion);
-    if (!task)
-        return false;
+    if (!task) return false;
     task->resume();
     return true;
 }

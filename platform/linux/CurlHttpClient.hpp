@@ -35,7 +35,7 @@ struct CurlClientOptions {
 // and no Cache-Control is added. Redirects are not followed: a 3xx is the answer. Proxies come
 // from the usual environment variables, as curl reads them.
 class CurlHttpClient final : public HttpClient {
-  public:
+public:
     explicit CurlHttpClient(CurlClientOptions options = CurlClientOptions::fromEnvironment());
     // Frees the client's state only if it never made a task; otherwise the state lives on, for
     // the worker and the tasks that refer to it.
@@ -49,7 +49,7 @@ class CurlHttpClient final : public HttpClient {
 
     struct State;
 
-  private:
+private:
     State* state_;  // shared with the worker and tasks; never freed
 };
 

@@ -252,8 +252,7 @@ std::size_t CurlTransfer::onBody(char* bytes, std::size_t size, std::size_t coun
     return length;
 }
 
-std::size_t CurlTransfer::onHeader(char* bytes, std::size_t size, std::size_t count,
-                                   void* self) {
+std::size_t CurlTransfer::onHeader(char* bytes, std::size_t size, std::size_t count, void* self) {
     auto& transfer = *static_cast<CurlTransfer*>(self);
     std::string_view line(bytes, size * count);
     if (line.starts_with("HTTP/"))

@@ -14,7 +14,7 @@ namespace VeltoSDK::platform::linux_os {
 
 // What the worker needs of its client. All of it is called on the worker thread.
 class WorkerQueue {
-  public:
+public:
     virtual bool shouldStop() = 0;
     // Never returns: the worker stops touching curl for good.
     [[noreturn]] virtual void park() = 0;
@@ -27,7 +27,7 @@ class WorkerQueue {
     virtual void markCompleted(std::uint64_t id) = 0;
     virtual const std::string& caBundle() const = 0;
 
-  protected:
+protected:
     ~WorkerQueue() = default;
 };
 

@@ -81,7 +81,8 @@ TEST(HostProcess, ReturningFromMainMidTransferExitsCleanly) {
     const std::string cert = writeCertificate(dir.path(), "local", "IP:127.0.0.1", -1, 1);
     std::atomic<int> arrived{0};
     auto plain = countingServer(arrived, new LocalServer);
-    auto secure = countingServer(arrived, new LocalServer(TestCertificate{cert, dir.path() + "/local.key"}));
+    auto secure =
+        countingServer(arrived, new LocalServer(TestCertificate{cert, dir.path() + "/local.key"}));
     SilentServer stalled;
     const int runs = scaled(200, 20);
     for (int run = 0; run < runs; ++run) {
