@@ -36,33 +36,13 @@ protected:
     platform::ScopedServices services{{.standardOutput = &lines}};
 };
 
-// A loopback port held bound but never listening, so connecting to it is refused.
-class ClosedPort {
-public:
-    ClosedPort() {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        ::bind(fd_, reinterpret_cast<sockaddr*>(&address), length);
-        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length);
-        port_ = ntohs(address.sin_port);
-    }
-    ~ClosedPort() { ::close(fd_); }
-    std::string url(const std::string& path) const { return loopbackURL("http", port_, path); }
-
-private:
-    int fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    int port_ = 0;
-};
-
 // Every broken server ends its event in one transport-error line, while a server that answers
 // one byte per second holds up nothing else and is still heard out.
 TEST_F(Faults, BrokenServersEndEachEventInOneLine) {
     FaultServer trickling(FaultServer::trickle("HTTP/1.0 200\r\n\r\n"));
     ASSERT_TRUE(fireAt(trickling.baseURL()));
 
-    ClosedPort refusing;
+    SilentServer refusing(/*listening=*/false);
     FaultServer midHeaders(FaultServer::closeMidHeaders());
     FaultServer midBody(FaultServer::closeMidBody());
     FaultServer oversized(FaultServer::oversizedBody(2 * 1024 * 1024));

@@ -46,16 +46,17 @@ private:
     std::thread thread_;
 };
 
-// Takes connections into the kernel's backlog and never answers.
+// A loopback port of its own. Listening, it takes connections into the kernel's backlog and
+// never answers; not listening, it refuses every connection.
 class SilentServer {
 public:
-    SilentServer() {
+    explicit SilentServer(bool listening = true) {
         sockaddr_in address{};
         address.sin_family = AF_INET;
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         socklen_t length = sizeof address;
         ::bind(fd_, reinterpret_cast<sockaddr*>(&address), length);
-        ::listen(fd_, 512);
+        if (listening) ::listen(fd_, 512);
         ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length);
         port_ = ntohs(address.sin_port);
     }
