@@ -14,7 +14,6 @@
 #include "Sourcefiles/RequestManager.hpp"
 #include "platform/Services.hpp"
 #include "platform/linux/CurlHttpClient.hpp"
-#include "support/Loopback.hpp"
 #include "transport/TestServers.hpp"
 
 namespace VeltoSDK::testing {
@@ -39,14 +38,15 @@ protected:
 // Every broken server ends its event in one transport-error line, while a server that answers
 // one byte per second holds up nothing else and is still heard out.
 TEST_F(Faults, BrokenServersEndEachEventInOneLine) {
-    FaultServer trickling(FaultServer::trickle("HTTP/1.0 200\r\n\r\n"));
+    FaultServer trickling("HTTP/1.0 200\r\n\r\n", /*trickle=*/true);
     ASSERT_TRUE(fireAt(trickling.baseURL()));
 
     SilentServer refusing(/*listening=*/false);
-    FaultServer midHeaders(FaultServer::closeMidHeaders());
-    FaultServer midBody(FaultServer::closeMidBody());
-    FaultServer oversized(FaultServer::oversizedBody(2 * 1024 * 1024));
-    FaultServer garbage(FaultServer::notHTTP());
+    constexpr char kNotHTTP[] = "\x16\x03\x01\0\xff garbage\r\n\r\n";
+    FaultServer midHeaders("HTTP/1.1 200 OK\r\nContent-Ty"),
+        midBody("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nonly ten.."),
+        oversized(FaultServer::answer(200, std::string(2 << 20, 'x'))),
+        garbage(std::string(kNotHTTP, sizeof kNotHTTP - 1));
     for (const std::string& url : {refusing.url("/velto/mob?"), midHeaders.baseURL(),
                                    midBody.baseURL(), oversized.baseURL(), garbage.baseURL()}) {
         ASSERT_TRUE(fireAt(url)) << url;
@@ -67,7 +67,7 @@ TEST_F(Faults, BrokenServersEndEachEventInOneLine) {
 
 // Certificates are trusted through CURL_CA_BUNDLE; trust alone must not be enough.
 TEST_F(Faults, TlsAcceptsOnlyAValidCertificateForTheHost) {
-    TemporaryDirectory dir;
+    const TemporaryDirectory dir;
     struct Case {
         const char* name;
         const char* altName;
@@ -82,17 +82,18 @@ TEST_F(Faults, TlsAcceptsOnlyAValidCertificateForTheHost) {
     };
     std::string bundle;
     for (const Case& c : cases) {
-        std::string cert = writeCertificate(dir.path(), c.name, c.altName, c.fromDays, c.untilDays);
-        if (c.trusted) bundle += (std::stringstream() << std::ifstream(cert).rdbuf()).str();
+        auto cert = writeCertificate(dir.path, c.name, c.altName, c.fromDays, c.untilDays);
+        if (c.trusted)
+            bundle += (std::stringstream() << std::ifstream(cert.certFile).rdbuf()).str();
     }
-    std::ofstream(dir.path() + "/bundle.pem") << bundle;
-    ::setenv("CURL_CA_BUNDLE", (dir.path() + "/bundle.pem").c_str(), 1);
+    std::ofstream(dir.path + "/bundle.pem") << bundle;
+    ::setenv("CURL_CA_BUNDLE", (dir.path + "/bundle.pem").c_str(), 1);
     ::unsetenv("SSL_CERT_FILE");
     static auto* client = new platform::linux_os::CurlHttpClient();  // lives on, as clients do
     platform::ScopedServices usingTheBundle({.httpClient = client});
 
     for (const Case& c : cases) {
-        const std::string base = dir.path() + "/" + c.name;
+        const std::string base = dir.path + "/" + c.name;
         LocalServer server(TestCertificate{base + ".crt", base + ".key"});
         std::atomic<int> arrived{0};
         server.routes().Post("/velto/mob", [&](const auto&, auto& res) {
@@ -132,7 +133,7 @@ TEST(NoNetwork, LoopbackStillCarriesEventsAndConntypeIsEmpty) {
     const std::string unshare = "/usr/bin/unshare";
     std::string flags;
     for (const char* candidate : {"-n", "-rn"}) {
-        if (runChild({unshare, candidate, "true"}).exitedWith(0)) {
+        if (exitedWith(waitBounded(spawn({unshare, candidate, "true"})), 0)) {
             flags = candidate;
             break;
         }
@@ -144,11 +145,10 @@ TEST(NoNetwork, LoopbackStillCarriesEventsAndConntypeIsEmpty) {
         "PATH=$PATH:/usr/sbin:/sbin; ip link set lo up && "
         "[ -z \"$(ip route show; ip -6 route show | grep -v '^::1 \\|^fe80')\" ] && "
         "exec \"$0\" --gtest_filter=NoNetwork.*";
-    ChildResult inside = runChild({unshare, flags, "/bin/sh", "-c", script, self},
-                                  {.environment = {"VELTOSDK_IN_EMPTY_NETNS=1"},
-                                   .standardOutput = STDOUT_FILENO,
-                                   .allowed = 30s});
-    EXPECT_TRUE(inside.exitedWith(0)) << "inside the namespace: " << inside.describe();
+    auto inside = waitBounded(spawn({unshare, flags, "/bin/sh", "-c", script, self},
+                                    {"VELTOSDK_IN_EMPTY_NETNS=1"}, STDOUT_FILENO),
+                              30s);
+    EXPECT_TRUE(exitedWith(inside, 0)) << "inside the namespace: status " << inside.value_or(-1);
 }
 
 }  // namespace

@@ -1,118 +1,17 @@
 #include "Harness.hpp"
 
-#include <fcntl.h>
 #include <openssl/pem.h>
 #include <openssl/x509v3.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdio>
-#include <cstdlib>
-#include <filesystem>
 #include <memory>
 #include <stdexcept>
-#include <thread>
-
-extern char** environ;
 
 namespace VeltoSDK::testing {
-namespace {
 
-using namespace std::chrono_literals;
-
-constexpr std::string_view kCompletion = "requestForVeltoUnit(eventName:eventParams:) -> ";
-
-}  // namespace
-
-void CompletionCounter::write(std::string_view text) {
-    size_t at = text.find(kCompletion);
-    if (at == std::string_view::npos) return;
-    std::string_view message = text.substr(at + kCompletion.size());
-    if (message.starts_with("Data Posted Successfully"))
-        ++success_;
-    else if (message.starts_with("Error: calling Post APi Optional("))
-        ++transportError_;
-    else
-        ++other_;
-}
-
-bool CompletionCounter::waitFor(int count, std::chrono::milliseconds timeout) const {
-    auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (total() < count) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(10ms);
-    }
-    return true;
-}
-
-int scaled(int count, int atLeast) {
-    const char* text = std::getenv("VELTOSDK_TEST_SCALE");
-    double scale = text ? std::atof(text) : 1.0;
-    if (!(scale > 0 && scale <= 1)) scale = 1.0;
-    return std::max(atLeast, static_cast<int>(count * scale));
-}
-
-bool ChildResult::exitedWith(int code) const {
-    return finished && WIFEXITED(status) && WEXITSTATUS(status) == code;
-}
-
-std::string ChildResult::describe() const {
-    if (!finished) return "did not finish in time";
-    if (WIFSIGNALED(status)) return "killed by signal " + std::to_string(WTERMSIG(status));
-    return "exited with " + std::to_string(WEXITSTATUS(status));
-}
-
-ChildResult runChild(std::vector<std::string> argv, const ChildOptions& options) {
-    std::vector<std::string> environment = options.environment;
-    for (char** e = environ; *e; ++e) environment.emplace_back(*e);  // earlier entries win
-    auto pointers = [](std::vector<std::string>& texts) {
-        std::vector<char*> result;
-        for (auto& text : texts) result.push_back(text.data());
-        result.push_back(nullptr);
-        return result;
-    };
-    std::vector<char*> args = pointers(argv), envp = pointers(environment);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    if (options.standardOutput >= 0)
-        posix_spawn_file_actions_adddup2(&actions, options.standardOutput, STDOUT_FILENO);
-    else
-        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    // The test runner may ignore SIGPIPE; the child must meet it as a host would.
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    sigset_t defaults, none;
-    sigemptyset(&defaults);
-    sigaddset(&defaults, SIGPIPE);
-    sigemptyset(&none);
-    posix_spawnattr_setsigdefault(&attributes, &defaults);
-    posix_spawnattr_setsigmask(&attributes, &none);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
-    pid_t pid = 0;
-    int rc = ::posix_spawn(&pid, args[0], &actions, &attributes, args.data(), envp.data());
-    posix_spawnattr_destroy(&attributes);
-    posix_spawn_file_actions_destroy(&actions);
-    ChildResult result;
-    if (rc != 0) return result;
-
-    auto deadline = std::chrono::steady_clock::now() + options.allowed;
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (::waitpid(pid, &result.status, WNOHANG) == pid) {
-            result.finished = true;
-            return result;
-        }
-        std::this_thread::sleep_for(2ms);
-    }
-    ::kill(pid, SIGKILL);
-    ::waitpid(pid, &result.status, 0);
-    return result;
-}
-
-std::string writeCertificate(const std::string& directory, const std::string& name,
-                             const std::string& subjectAltName, int fromDays, int untilDays) {
+// The command-line tool cannot date a certificate in the past, hence the library.
+TestCertificate writeCertificate(const std::string& directory, const std::string& name,
+                                 const std::string& subjectAltName, int fromDays, int untilDays) {
     std::unique_ptr<EVP_PKEY, decltype(&EVP_PKEY_free)> key(EVP_EC_gen("P-256"), EVP_PKEY_free);
     std::unique_ptr<X509, decltype(&X509_free)> cert(X509_new(), X509_free);
     if (!key || !cert) throw std::runtime_error("cannot make a key");
@@ -148,18 +47,7 @@ std::string writeCertificate(const std::string& directory, const std::string& na
     if (keyFile) std::fclose(keyFile);
     if (certFile) std::fclose(certFile);
     if (!written) throw std::runtime_error("cannot write " + base);
-    return base + ".crt";
-}
-
-TemporaryDirectory::TemporaryDirectory() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "velto-rel-XXXXXX").string();
-    if (!::mkdtemp(pattern.data())) throw std::runtime_error("cannot make a directory");
-    path_ = pattern;
-}
-
-TemporaryDirectory::~TemporaryDirectory() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
+    return {base + ".crt", base + ".key"};
 }
 
 }  // namespace VeltoSDK::testing

@@ -1,31 +1,45 @@
 #pragma once
 
-#include <sys/types.h>
-
+#include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <mutex>
-#include <optional>
+#include <cstdlib>
 #include <string>
-#include <vector>
+#include <thread>
 
 #include "platform/StandardOutput.hpp"
+#include "support/Loopback.hpp"
 
-// What the reliability tests share: a log that counts completion lines, child processes with a
-// bounded wait, certificates, and the load scale.
+// What the reliability tests add to the loopback helpers: a log that counts completion lines,
+// certificates of any validity, and the load scale.
 namespace VeltoSDK::testing {
 
 // Counts the one line each completed request writes, by kind, and drops every other line so
 // that large runs measure the library rather than the log.
 class CompletionCounter final : public platform::StandardOutput {
 public:
-    void write(std::string_view text) override;
+    void write(std::string_view text) override {
+        constexpr std::string_view kCompletion = "requestForVeltoUnit(eventName:eventParams:) -> ";
+        size_t at = text.find(kCompletion);
+        if (at == std::string_view::npos) return;
+        std::string_view message = text.substr(at + kCompletion.size());
+        if (message.starts_with("Data Posted Successfully"))
+            ++success_;
+        else if (message.starts_with("Error: calling Post APi Optional("))
+            ++transportError_;
+        else
+            ++other_;
+    }
     int total() const { return success_ + transportError_ + other_; }
     int successes() const { return success_; }
     int transportErrors() const { return transportError_; }
-    int others() const { return other_; }
     // Waits until `count` lines came, at most `timeout`.
-    bool waitFor(int count, std::chrono::milliseconds timeout) const;
+    bool waitFor(int count, std::chrono::milliseconds timeout) const {
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        for (; total() < count; std::this_thread::sleep_for(10ms))
+            if (std::chrono::steady_clock::now() > deadline) return false;
+        return true;
+    }
 
 private:
     std::atomic<int> success_{0}, transportError_{0}, other_{0};
@@ -33,39 +47,16 @@ private:
 
 // Load sizes are multiplied by VELTOSDK_TEST_SCALE (0 < scale <= 1) when set, so slow
 // sanitizer builds run the same cases with fewer events.
-int scaled(int count, int atLeast = 1);
+inline int scaled(int count, int atLeast = 1) {
+    const char* text = std::getenv("VELTOSDK_TEST_SCALE");
+    double scale = text ? std::atof(text) : 1.0;
+    if (!(scale > 0 && scale <= 1)) scale = 1.0;
+    return std::max(atLeast, static_cast<int>(count * scale));
+}
 
-struct ChildResult {
-    bool finished = false;  // within the time allowed
-    int status = 0;         // as from waitpid
-    bool exitedWith(int code) const;
-    std::string describe() const;
-};
-
-struct ChildOptions {
-    std::vector<std::string> environment;  // added to this process's
-    int standardOutput = -1;               // fd to use, or -1 for /dev/null
-    std::chrono::milliseconds allowed{std::chrono::seconds(10)};
-};
-
-// Runs a program with SIGPIPE at its default disposition, killing it when it overruns.
-ChildResult runChild(std::vector<std::string> argv, const ChildOptions& options = {});
-
-// Writes a self-signed certificate and its key to `directory`/`name`.{crt,key}, valid from
+// Writes a self-signed certificate and key to `directory`/`name`.{crt,key}, valid from
 // `fromDays` to `untilDays` days from now, for `subjectAltName` ("IP:127.0.0.1", "DNS:...").
-// Returns the certificate's path.
-std::string writeCertificate(const std::string& directory, const std::string& name,
-                             const std::string& subjectAltName, int fromDays, int untilDays);
-
-// A fresh directory under the system's temporary one, removed with its contents.
-class TemporaryDirectory {
-public:
-    TemporaryDirectory();
-    ~TemporaryDirectory();
-    const std::string& path() const { return path_; }
-
-private:
-    std::string path_;
-};
+TestCertificate writeCertificate(const std::string& directory, const std::string& name,
+                                 const std::string& subjectAltName, int fromDays, int untilDays);
 
 }  // namespace VeltoSDK::testing

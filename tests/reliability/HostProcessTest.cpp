@@ -12,7 +12,6 @@
 
 #include "Harness.hpp"
 #include "platform/Services.hpp"
-#include "support/Loopback.hpp"
 #include "transport/TestServers.hpp"
 
 namespace VeltoSDK::testing {
@@ -64,10 +63,10 @@ TEST(HostProcess, ClosedOrFullStandardOutputIsHarmless) {
         int out = c.open(keep);
         ASSERT_GE(out, 0) << c.name;
         const int before = arrived;
-        ChildResult host =
-            runChild({VELTOSDK_RELIABILITY_HOST, "fire", "5", server->url("/velto/mob?")},
-                     {.environment = {}, .standardOutput = out, .allowed = 30s});
-        EXPECT_TRUE(host.exitedWith(0)) << c.name << ": " << host.describe();
+        auto host = waitBounded(
+            spawn({VELTOSDK_RELIABILITY_HOST, "fire", "5", server->url("/velto/mob?")}, {}, out),
+            30s);
+        EXPECT_TRUE(exitedWith(host, 0)) << c.name << ": status " << host.value_or(-1);
         EXPECT_EQ(arrived - before, 5) << c.name;
         ::close(out);
         for (int fd : keep) ::close(fd);
@@ -77,20 +76,17 @@ TEST(HostProcess, ClosedOrFullStandardOutputIsHarmless) {
 // Returning from main while transfers are in flight (to a stalled server, over HTTP and over
 // TLS) neither crashes nor hangs the process.
 TEST(HostProcess, ReturningFromMainMidTransferExitsCleanly) {
-    TemporaryDirectory dir;
-    const std::string cert = writeCertificate(dir.path(), "local", "IP:127.0.0.1", -1, 1);
     std::atomic<int> arrived{0};
     auto plain = countingServer(arrived, new LocalServer);
-    auto secure =
-        countingServer(arrived, new LocalServer(TestCertificate{cert, dir.path() + "/local.key"}));
+    auto secure = countingServer(arrived, new LocalServer(testCertificate()));
     SilentServer stalled;
     const int runs = scaled(200, 20);
     for (int run = 0; run < runs; ++run) {
-        ChildResult host = runChild(
+        auto host = waitBounded(spawn(
             {VELTOSDK_RELIABILITY_HOST, "exit", std::to_string(run % 5), stalled.url("/velto/mob?"),
              plain->url("/velto/mob?"), secure->url("/velto/mob?")},
-            {.environment = {"CURL_CA_BUNDLE=" + cert}});
-        ASSERT_TRUE(host.exitedWith(0)) << "run " << run << " " << host.describe();
+            {"CURL_CA_BUNDLE=" + testCertificate().certFile}));
+        ASSERT_TRUE(exitedWith(host, 0)) << "run " << run << " status " << host.value_or(-1);
     }
 }
 
@@ -122,14 +118,8 @@ TEST(HostProcess, AForkedChildFiresItsOwnEvents) {
     }
     EXPECT_TRUE(fireFrom("parent-after"));
     EXPECT_TRUE(Velto::flush(10));
-    int status = -1;
-    for (int i = 0; i < 1000 && ::waitpid(child, &status, WNOHANG) == 0; ++i)
-        std::this_thread::sleep_for(10ms);
-    if (status == -1) {
-        ::kill(child, SIGKILL);
-        ::waitpid(child, nullptr, 0);
-    }
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "child status " << status;
+    auto status = waitBounded(child);
+    EXPECT_TRUE(exitedWith(status, 0)) << "child status " << status.value_or(-1);
     EXPECT_EQ(lines.successes(), 2) << "the parent's own lines";
 
     std::multiset<std::string> senders;

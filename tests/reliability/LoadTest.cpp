@@ -105,8 +105,8 @@ TEST_F(Load, BurstAtAStalledServerNeverBlocksAndStaysBounded) {
 // event handed over, and (under the thread sanitizer) no data race.
 TEST_F(Load, FiringWhileTheSettingsChange) {
     // One refuses every event, so both kinds of line are written side by side.
-    FaultServer accepting(FaultServer::respond(200, "")),
-        refusing(FaultServer::respond(400, "Failed to parse pixel: UNREGISTERED_PIXEL_ID"));
+    FaultServer accepting(FaultServer::answer(200, "")),
+        refusing(FaultServer::answer(400, "Failed to parse pixel: UNREGISTERED_PIXEL_ID"));
     const std::string urls[] = {accepting.baseURL(), refusing.baseURL(), "not a url"};
     const char* pixels[] = {"px-a", "px-b", ""};
     Velto::shared().setBaseURL(urls[0]);

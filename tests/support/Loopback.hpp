@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -25,7 +26,8 @@ namespace VeltoSDK::testing {
 using namespace std::chrono_literals;
 
 // Starts `args` with the extra environment entries, standard output on `out` (or discarded)
-// and standard error discarded. The test decides which certificates a child trusts.
+// and standard error discarded. The test decides which certificates a child trusts. SIGPIPE
+// starts at its default, as in a host the test runner did not start.
 inline pid_t spawn(std::vector<std::string> args, std::vector<std::string> env = {}, int out = -1) {
     for (char** e = environ; *e; ++e) {
         std::string_view entry = *e;
@@ -44,8 +46,18 @@ inline pid_t spawn(std::vector<std::string> args, std::vector<std::string> env =
         posix_spawn_file_actions_adddup2(&actions, out, STDOUT_FILENO);
     else
         posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t defaults, none;
+    sigemptyset(&defaults);
+    sigaddset(&defaults, SIGPIPE);
+    sigemptyset(&none);
+    posix_spawnattr_setsigdefault(&attributes, &defaults);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
     pid_t pid = -1;
-    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0) pid = -1;
+    if (posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), envp.data()) != 0) pid = -1;
+    posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     return pid;
 }
@@ -66,15 +78,23 @@ inline bool exitedWith(std::optional<int> status, int code) {
     return status && WIFEXITED(*status) && WEXITSTATUS(*status) == code;
 }
 
+// A fresh directory, removed with its contents.
+struct TemporaryDirectory {
+    std::string path = [] {
+        char pattern[] = "/tmp/veltosdk-XXXXXX";
+        return std::string(mkdtemp(pattern));
+    }();
+    ~TemporaryDirectory() { std::filesystem::remove_all(path); }
+};
+
 // A self-signed certificate for 127.0.0.1, made once per test process.
 struct TestCertificate {
     std::string certFile, keyFile;
 };
 inline const TestCertificate& testCertificate() {
+    static const TemporaryDirectory dir;
     static const TestCertificate made = [] {
-        char pattern[] = "/tmp/veltosdk-tls-XXXXXX";
-        const std::string dir = mkdtemp(pattern);
-        TestCertificate files{dir + "/cert.pem", dir + "/key.pem"};
+        TestCertificate files{dir.path + "/cert.pem", dir.path + "/key.pem"};
         const std::string command =
             "openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2"
             " -subj /CN=127.0.0.1 -addext subjectAltName=IP:127.0.0.1 -keyout " +

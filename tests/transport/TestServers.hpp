@@ -61,6 +61,7 @@ public:
         port_ = ntohs(address.sin_port);
     }
     ~SilentServer() { ::close(fd_); }
+    int fd() const { return fd_; }
     std::string url(const std::string& path) const { return loopbackURL("http", port_, path); }
 
 private:
