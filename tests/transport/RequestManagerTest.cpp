@@ -3,7 +3,6 @@
 #include <regex>
 
 #include "Sourcefiles/RequestManager.hpp"
-#include "platform/HttpClient.hpp"
 #include "tests/support/Fakes.hpp"
 
 namespace VeltoSDK::testing {
@@ -70,41 +69,6 @@ TEST_F(RequestManagerTest, EveryRowOfTheDecisionTable) {
         ASSERT_EQ(lines.size(), 1u) << c.line;
         EXPECT_EQ(std::regex_replace(lines[0], prefix, ""), c.line);
     }
-}
-
-// Records what the manager hands to the HTTP client.
-class FakeHttpClient final : public platform::HttpClient {
-public:
-    struct Task final : platform::DataTask {
-        int* resumes;
-        explicit Task(int* counter) : resumes(counter) {}
-        void resume() override { ++*resumes; }
-    };
-    std::vector<platform::HttpRequest> requests;
-    std::vector<platform::CompletionHandler> completions;
-    int resumes = 0;
-
-    std::shared_ptr<platform::DataTask> dataTask(platform::HttpRequest request,
-                                                 platform::CompletionHandler completion) override {
-        requests.push_back(std::move(request));
-        completions.push_back(completion);
-        return std::make_shared<Task>(&resumes);
-    }
-    bool flush(double) override { return true; }
-};
-
-TEST_F(RequestManagerTest, StartsOneTransferWithItsHandlerOrNoneWithoutARequest) {
-    FakeHttpClient client;
-    platform::ScopedServices installed{{.httpClient = &client}};
-    EXPECT_FALSE(RequestManager::shared().requestForVeltoUnit("Page View", nullptr));
-    EXPECT_EQ(client.resumes, 0);
-    EXPECT_TRUE(RequestManager::shared().requestForVeltoUnit("PageView", nullptr));
-    ASSERT_EQ(client.requests.size(), 1u);
-    EXPECT_NE(client.requests[0].url().absoluteString().find("e=PageView&pi="), std::string::npos);
-    EXPECT_EQ(client.completions[0], &RequestManager::handleCompletion);
-    EXPECT_EQ(client.resumes, 1);
-    for (const auto& line : output.linesWithoutDate())
-        EXPECT_EQ(line.find("[RequestManager]"), std::string::npos) << "no line of its own";
 }
 
 }  // namespace
