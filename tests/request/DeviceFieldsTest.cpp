@@ -60,8 +60,8 @@ TEST_F(DeviceFieldsTest, ModelIsTheSimulatorsOrTheTrimmedMachineName) {
         EXPECT_EQ(deviceModelIdentifier(), model);
     }
     EXPECT_FALSE(fields().contains("devmodel"));
-    device.environment["SIMULATOR_MODEL_IDENTIFIER"] = " iPhone15,2\t";
-    EXPECT_EQ(fields()["devmodel"], " iPhone15,2\t");
+    device.environment["SIMULATOR_MODEL_IDENTIFIER"] = " Model15,2\t";
+    EXPECT_EQ(fields()["devmodel"], " Model15,2\t");
 }
 
 TEST_F(DeviceFieldsTest, AllZeroAdvertisingIdIsLeftOut) {
