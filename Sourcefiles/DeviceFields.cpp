@@ -35,27 +35,23 @@ std::string latin1ToUTF8(std::string_view bytes) {
 
 void addLanguage(PostBody& body) {
     std::optional<std::string> language = platform::localeInfo().languageCode();
-    if (language && !language->empty()) {
-        body["lang"] = std::move(*language);
-    } else if (body.is_object()) {
-        body.erase("lang");
-    }
+    if (language && !language->empty()) body.addText("lang", *language);
 }
 
 void addTrackingPermission(PostBody& body, platform::DeviceInfo& device) {
     if (device.isOperatingSystemAtLeast(14, 0, 0)) {
         switch (device.trackingAuthorizationStatus()) {
             case 3:  // authorized
-                body["late"] = false;
+                body.addFlag("late", false);
                 break;
             case 2:  // denied
-                body["late"] = true;
+                body.addFlag("late", true);
                 break;
             default:  // not determined or restricted: the user has not decided
                 break;
         }
     } else {
-        body["late"] = !device.isAdvertisingTrackingEnabled();
+        body.addFlag("late", !device.isAdvertisingTrackingEnabled());
     }
 }
 
@@ -74,7 +70,7 @@ void addCarrierProperty(PostBody& body, const char* key, platform::Carrier& carr
                         CarrierProperty property) {
     std::optional<std::string> first = (carrier.*property)();
     if (!first || first->empty()) return;
-    body[key] = (carrier.*property)().value_or(std::string());
+    body.addText(key, (carrier.*property)().value_or(std::string()));
 }
 
 }  // namespace
@@ -104,30 +100,29 @@ std::string advertisingIdentifierText() {
     return platform::uuidString(identifier);
 }
 
-PostBody& addDeviceFields(PostBody& body) {
+void addDeviceFields(PostBody& body) {
     platform::DeviceInfo& device = platform::deviceInfo();
     addLanguage(body);
-    body["os"] = "iOS " + device.systemVersion();
-    body["devmake"] = "Apple";
+    body.addText("os", "iOS " + device.systemVersion());
+    body.addText("devmake", "Apple");
     if (std::string model = deviceModelIdentifier(); !model.empty()) {
-        body["devmodel"] = std::move(model);
+        body.addText("devmodel", model);
     }
     if (std::string identifier = advertisingIdentifierText(); !identifier.empty()) {
-        body["ifa"] = std::move(identifier);
+        body.addText("ifa", identifier);
     }
-    body["ifatype"] = "IDFA";
+    body.addText("ifatype", "IDFA");
     addTrackingPermission(body, device);
 
     // Lives until the end of the step; its destruction detaches it from the platform.
     std::shared_ptr<Reachability> monitor = Reachability::createForZeroAddress();
-    body["conntype"] = connectionTypeText(monitor.get());
+    body.addText("conntype", connectionTypeText(monitor.get()));
 
     if (std::unique_ptr<platform::Carrier> carrier = device.subscriberCellularProvider()) {
         addCarrierProperty(body, "carrier", *carrier, &platform::Carrier::carrierName);
         addCarrierProperty(body, "mcc", *carrier, &platform::Carrier::mobileCountryCode);
         addCarrierProperty(body, "mnc", *carrier, &platform::Carrier::mobileNetworkCode);
     }
-    return body;
 }
 
 }  // namespace VeltoSDK

@@ -34,9 +34,8 @@ std::optional<platform::HttpRequest> RequestBuilder::buildVeltoRequest(
 
     std::string bodyText;
     try {
-        bodyText = buildPostBody(eventParams).dump(4);
-    } catch (const nlohmann::json::exception& e) {
-        // The writer refuses text that is not valid UTF-8, e.g. in a parameter.
+        bodyText = buildPostBody(eventParams);
+    } catch (const PostBody::InvalidText& e) {
         Log::error(std::string("Failed to build Velto Request post body: ") + e.what(), kFile,
                    __LINE__, kBuildVeltoRequest);
         return std::nullopt;
@@ -45,7 +44,7 @@ std::optional<platform::HttpRequest> RequestBuilder::buildVeltoRequest(
     request.addValue(kJSON, "Content-Type");
     request.addValue(kJSON, "Accept");
     Log::info("Velto Request post body constructed", kFile, __LINE__, kBuildVeltoRequest);
-    // The writer only emits valid UTF-8, so the text always decodes.
+    // Every text in the body was checked, so it always decodes.
     const std::string& body = request.httpBody();
     Log::debug(body.empty() ? std::string_view("JSON Request Data empty") : body, kFile, __LINE__,
                kBuildVeltoRequest);

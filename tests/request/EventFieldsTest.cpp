@@ -2,19 +2,21 @@
 
 #include <VeltoSDK/VeltoParams.hpp>
 
+#include <nlohmann/json.hpp>
+
 #include "Sourcefiles/PostBody.hpp"
 
 namespace VeltoSDK {
 namespace {
 
-using Json = PostBody;
+using Json = nlohmann::json;
 
 Json eventFields(std::initializer_list<std::pair<std::string, std::string>> pairs) {
     VeltoParams params;
     for (const auto& [key, value] : pairs) params.put(key, value);
-    PostBody body = PostBody::object();
+    PostBody body;
     addEventFields(&params, body);
-    return body;
+    return Json::parse(body.finish());
 }
 
 TEST(EventFields, EmptyValuesWriteNothing) {

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <random>
 
+#include <nlohmann/json.hpp>
+
 #include "Sourcefiles/PostBody.hpp"
 #include "Sourcefiles/VeltoSettings.hpp"
 #include "tests/support/Fakes.hpp"
@@ -13,7 +15,7 @@
 namespace VeltoSDK {
 namespace {
 
-using Json = PostBody;
+using Json = nlohmann::json;
 
 class PostBodyTest : public testing::FakePlatformTest {
 protected:
@@ -38,14 +40,14 @@ TEST_F(PostBodyTest, WorkedExampleKeyByKey) {
         {"ifatype", "IDFA"},   {"late", false},
         {"conntype", "wifi"},
     };
-    Json body = buildPostBody(&params);
+    Json body = Json::parse(buildPostBody(&params));
     for (const auto& [key, value] : expected.items()) EXPECT_EQ(body[key], value) << key;
     EXPECT_EQ(body.size(), 17u);
     EXPECT_EQ(body["et"].dump(), "1700000000500");  // a JSON integer, not a fraction or text
 
     VeltoParams clash;  // free pairs named like body keys stay in "custom"
     for (const char* key : {"et", "appid", "lang"}) clash.put(key, "mine");
-    body = buildPostBody(&clash);
+    body = Json::parse(buildPostBody(&clash));
     EXPECT_EQ(body["custom"].size(), 3u);
     EXPECT_EQ(body["appid"], "com.example.shop");
     EXPECT_EQ(body["lang"], "en");
@@ -61,12 +63,14 @@ bool holdsNull(const Json& value) {
 TEST_F(PostBodyTest, OnlyTheTwentyTwoKeysEverAppear) {
     using enum Json::value_t;
     const std::map<std::string, Json::value_t> kinds = {
-        {"va", string},         {"c", string},       {"ii", array},          {"itp", array},
-        {"in", array},          {"custom", array},   {"et", number_integer}, {"it", number_integer},
-        {"st", number_integer}, {"appid", string},   {"v", string},          {"lang", string},
-        {"os", string},         {"devmake", string}, {"devmodel", string},   {"ifa", string},
-        {"ifatype", string},    {"late", boolean},   {"conntype", string},   {"carrier", string},
-        {"mcc", string},        {"mnc", string},
+        {"va", string},          {"c", string},           {"ii", array},
+        {"itp", array},          {"in", array},           {"custom", array},
+        {"et", number_unsigned}, {"it", number_unsigned}, {"st", number_unsigned},
+        {"appid", string},       {"v", string},           {"lang", string},
+        {"os", string},          {"devmake", string},     {"devmodel", string},
+        {"ifa", string},         {"ifatype", string},     {"late", boolean},
+        {"conntype", string},    {"carrier", string},     {"mcc", string},
+        {"mnc", string},
     };
     ASSERT_EQ(kinds.size(), 22u);
     const std::vector<std::string> keys = {"va", "c", "ii",     "itp", "in", "et",   "lang",   "VA",
@@ -99,7 +103,7 @@ TEST_F(PostBodyTest, OnlyTheTwentyTwoKeysEverAppear) {
             device.carrier->countryCode = pick(texts);
         }
 
-        Json body = buildPostBody(random() % 4 ? &params : nullptr);
+        Json body = Json::parse(buildPostBody(random() % 4 ? &params : nullptr));
         ASSERT_TRUE(body.is_object());
         for (const char* key : {"et", "it", "st", "os", "devmake", "ifatype", "conntype"}) {
             EXPECT_TRUE(body.contains(key)) << key << " in " << body.dump();

@@ -5,6 +5,8 @@
 
 #include <regex>
 
+#include <nlohmann/json.hpp>
+
 #include "Sourcefiles/PostBody.hpp"
 #include "Sourcefiles/RequestBuilder.hpp"
 #include "tests/support/Fakes.hpp"
@@ -57,7 +59,7 @@ TEST_F(RequestBuilderTest, RequestCarriesExactlyItsFieldsAndTheLogSaysSo) {
               (Headers{{"Content-Type", "application/json"}, {"Accept", "application/json"}}));
     const std::string& body = request->httpBody();
     EXPECT_NE(body.find("{\n    \""), std::string::npos) << "pretty-printed: " << body;
-    EXPECT_EQ(PostBody::parse(body), buildPostBody(&params));
+    EXPECT_EQ(nlohmann::json::parse(body), nlohmann::json::parse(buildPostBody(&params)));
     EXPECT_EQ(lines(),
               (std::vector<std::string>{kInfo + kHostURL + url,
                                         kInfo + kBuild + "Velto Request post body constructed",
@@ -76,17 +78,25 @@ TEST_F(RequestBuilderTest, InvalidURLYieldsNoRequestAndNoFurtherLine) {
     EXPECT_TRUE(reachability.created.empty()) << "the body is never assembled";
 }
 
-TEST_F(RequestBuilderTest, InvalidUTF8InAParameterYieldsTheErrorLineAndNoRequest) {
+TEST_F(RequestBuilderTest, InvalidUTF8YieldsTheErrorLineNamingTheMemberAndNoRequest) {
     VeltoParams params;
     params.put("color",
                "r\xFF"
                "d");
+    params.put("ii", "A1,\xC0\xAF");  // an overlong "/"
     EXPECT_FALSE(build("Purchase", &params));
+    params = VeltoParams();
+    params.put("r\xED\xA0\x80", "d");  // an encoded surrogate, in a free name
+    EXPECT_FALSE(build("Purchase", &params));
+    device.version = "17\xFF";
+    EXPECT_FALSE(build("Purchase"));
     std::vector<std::string> logged = lines();
-    ASSERT_EQ(logged.size(), 2u);
-    EXPECT_EQ(logged[1], "[\u203C\uFE0F] [RequestBuilder] " + kBuild +
-                             "Failed to build Velto Request post body: "
-                             "[json.exception.type_error.316] invalid UTF-8 byte at index 1: 0xFF");
+    ASSERT_EQ(logged.size(), 6u);
+    const std::string failed = "[\u203C\uFE0F] [RequestBuilder] " + kBuild +
+                               "Failed to build Velto Request post body: the text of ";
+    EXPECT_EQ(logged[1], failed + "\"ii\" is not valid UTF-8");
+    EXPECT_EQ(logged[3], failed + "\"custom\" is not valid UTF-8");
+    EXPECT_EQ(logged[5], failed + "\"os\" is not valid UTF-8");
 }
 
 }  // namespace
