@@ -131,6 +131,10 @@ struct CurlHttpClient::State final : WorkerQueue {
         wakeRequested = false;
         return std::exchange(incoming, {});
     }
+    bool hasNews() override {
+        std::lock_guard lock(mutex);
+        return !incoming.empty() || !refused.empty();
+    }
     void deliverRefusals() override;
     void markCompleted(std::uint64_t id) override {
         bool flushDone = false;
@@ -212,13 +216,16 @@ void CurlHttpClient::State::submit(std::unique_ptr<CurlTask> task) {
         // Only a count per handler is kept, so refusals cannot grow memory either.
         ++refused[task->completion];
         if (firstRefusedId == 0) firstRefusedId = id;
-    } else {
-        task->id = id;
-        admitted.push_back({id, false});
-        ++outstanding;
-        incoming.push_back(std::move(task));
+        wakeLocked();
+        return;
     }
-    wakeLocked();
+    task->id = id;
+    admitted.push_back({id, false});
+    incoming.push_back(std::move(task));
+    // With a host's worth of transfers outstanding, the worker has an answer coming (or
+    // checks its idle timeouts) soon, and takes this one then. Waking it for each event
+    // would cost a turn over every connection per event.
+    if (outstanding++ < kMaxConnectionsPerHost) wakeLocked();
 }
 
 void CurlHttpClient::State::deliverRefusals() {

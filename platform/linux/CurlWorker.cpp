@@ -102,6 +102,8 @@ private:
         CURLMcode rc = curl_multi_perform(multi_, &active);
         if (rc == CURLM_OK) {
             readFinished();
+            // Callers do not always wake a busy worker, so what they left is taken first.
+            if (queue_.hasNews()) return;
             int wait = running_.empty() ? kIdlePollMs : kBusyPollMs;
             rc = curl_multi_poll(multi_, nullptr, 0, wait, nullptr);
         }

@@ -21,6 +21,8 @@ public:
     // Publishes the worker's new multi handle, so callers can wake it, and cleans up the old.
     virtual void setMulti(CURLM* multi) = 0;
     virtual std::vector<std::unique_ptr<CurlTask>> takeIncoming() = 0;
+    // Tasks or refusals arrived since the last take, perhaps without waking the worker.
+    virtual bool hasNews() = 0;
     // Tells the handlers of refused transfers.
     virtual void deliverRefusals() = 0;
     // After the task's handler has returned.
