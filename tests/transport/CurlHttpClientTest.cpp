@@ -1,18 +1,12 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <atomic>
-#include <condition_variable>
 #include <set>
 
-#include "TestServers.hpp"
 #include "platform/linux/CurlHttpClient.hpp"
+#include "support/Loopback.hpp"
 
 namespace VeltoSDK::testing {
 namespace {
-
-using platform::linux_os::CurlClientOptions;
-using platform::linux_os::CurlHttpClient;
 
 // What one completion handler call received.
 struct Completion {
@@ -25,57 +19,41 @@ struct Completion {
 
 // Completion handlers capture nothing, so they report here.
 std::mutex recordedMutex;
-std::condition_variable recordedChanged;
 std::vector<Completion> recorded;
 
 void record(const std::optional<std::string>& data, const platform::URLResponse* response,
             const platform::TransportError* error) {
-    Completion c{data, response != nullptr, response ? response->statusCode : std::nullopt,
-                 error ? std::optional(*error) : std::nullopt, std::this_thread::get_id()};
     std::lock_guard lock(recordedMutex);
-    recorded.push_back(std::move(c));
-    recordedChanged.notify_all();
+    recorded.push_back({data, response != nullptr, response ? response->statusCode : std::nullopt,
+                        error ? std::optional(*error) : std::nullopt, std::this_thread::get_id()});
 }
 
-std::vector<Completion> completions() {
+std::vector<Completion> takeCompletions() {
     std::lock_guard lock(recordedMutex);
-    return recorded;
+    return std::exchange(recorded, {});
 }
 
-CurlHttpClient& sharedClient() {
-    static auto* client = new CurlHttpClient(CurlClientOptions{});
-    return *client;
+platform::HttpClient& client() {
+    static auto* made = new platform::linux_os::CurlHttpClient();  // lives on, as clients do
+    return *made;
 }
 
-void send(platform::HttpClient& client, platform::HttpRequest request) {
-    client.dataTask(std::move(request), &record)->resume();
+// Sends one request and waits for its completion.
+Completion fetch(platform::HttpRequest request) {
+    client().dataTask(std::move(request), &record)->resume();
+    EXPECT_TRUE(client().flush(10));
+    auto all = takeCompletions();
+    EXPECT_EQ(all.size(), 1u);
+    return all.empty() ? Completion{} : all.front();
 }
-
-class HttpClientTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        std::lock_guard lock(recordedMutex);
-        recorded.clear();
-    }
-    void TearDown() override { EXPECT_TRUE(sharedClient().flush(10)); }
-
-    // Sends one request and waits for its completion.
-    Completion fetch(platform::HttpRequest request, platform::HttpClient& client = sharedClient()) {
-        SetUp();
-        send(client, std::move(request));
-        EXPECT_TRUE(client.flush(10));
-        auto all = completions();
-        EXPECT_EQ(all.size(), 1u);
-        return all.empty() ? Completion{} : all.front();
-    }
-};
 
 // Timeouts, oversized bodies, TLS trust and saturation are tested through the whole library in
 // the reliability suite.
-TEST_F(HttpClientTest, SuccessiveRequestsReuseOneConnection) {
+TEST(HttpClientTest, ReusesConnectionsAndRunsAtMostSixPerHost) {
     LocalServer server;
     std::mutex mutex;
     std::set<int> ports;
+    std::atomic<int> inFlight{0}, most{0};
     bool injected = false;
     server.routes().Post("/p", [&](const httplib::Request& req, auto& res) {
         std::lock_guard lock(mutex);
@@ -83,6 +61,16 @@ TEST_F(HttpClientTest, SuccessiveRequestsReuseOneConnection) {
         injected |= req.has_header("Injected");
         res.set_content("ok", "text/plain");
     });
+    server.routes().Get("/slow", [&](const httplib::Request& req, auto&) {
+        int now = ++inFlight;
+        for (int seen = most; now > seen && !most.compare_exchange_weak(seen, now);) {
+        }
+        std::this_thread::sleep_for(150ms);
+        --inFlight;
+        std::lock_guard lock(mutex);
+        ports.insert(req.remote_port);
+    });
+    server.routes().set_keep_alive_max_count(100);  // by default it closes after five requests
     server.start();
     for (int i = 0; i < 4; ++i) {
         auto request = makeRequest(server.url("/p"), "POST");
@@ -92,39 +80,21 @@ TEST_F(HttpClientTest, SuccessiveRequestsReuseOneConnection) {
         EXPECT_EQ(done.data, "ok");
         EXPECT_NE(done.thread, std::this_thread::get_id());
     }
-    std::lock_guard lock(mutex);
-    EXPECT_EQ(ports.size(), 1u);
+    EXPECT_EQ(ports.size(), 1u) << "successive requests share one connection";
     EXPECT_FALSE(injected);
-}
 
-TEST_F(HttpClientTest, RunsAtMostSixConnectionsPerHost) {
-    LocalServer server;
-    std::atomic<int> inFlight{0}, most{0};
-    std::mutex mutex;
-    std::set<int> ports;
-    server.routes().Get("/slow", [&](const httplib::Request& req, auto& res) {
-        int now = ++inFlight;
-        for (int seen = most; now > seen && !most.compare_exchange_weak(seen, now);) {
-        }
-        std::this_thread::sleep_for(150ms);
-        --inFlight;
-        std::lock_guard lock(mutex);
-        ports.insert(req.remote_port);
-        res.set_content("done", "text/plain");
-    });
-    server.start();
-    for (int i = 0; i < 20; ++i) send(sharedClient(), makeRequest(server.url("/slow")));
-    ASSERT_TRUE(sharedClient().flush(20));
-    auto all = completions();
+    for (int i = 0; i < 20; ++i)
+        client().dataTask(makeRequest(server.url("/slow")), &record)->resume();
+    ASSERT_TRUE(client().flush(20));
+    auto all = takeCompletions();
     EXPECT_EQ(std::count_if(all.begin(), all.end(), [](auto& c) { return c.statusCode == 200; }),
               20);
     EXPECT_LE(most.load(), 6);
     EXPECT_GT(most.load(), 1) << "transfers to one host still run side by side";
-    std::lock_guard lock(mutex);
     EXPECT_LE(ports.size(), 6u);
 }
 
-TEST_F(HttpClientTest, OtherSchemesGetAResponseThatIsNotHTTP) {
+TEST(HttpClientTest, OtherSchemesGetAResponseThatIsNotHTTP) {
     for (const char* url : {"file:///etc/hostname", "ftp://127.0.0.1/x", "FILE:///etc/passwd"}) {
         Completion done = fetch(makeRequest(url));
         EXPECT_TRUE(done.hasResponse && !done.statusCode && !done.error) << url;
@@ -132,24 +102,22 @@ TEST_F(HttpClientTest, OtherSchemesGetAResponseThatIsNotHTTP) {
     }
 }
 
-TEST_F(HttpClientTest, FlushWaitsForTasksResumedSoFarAndEachCompletesOnce) {
-    EXPECT_TRUE(sharedClient().flush(0)) << "nothing outstanding";
+TEST(HttpClientTest, FlushWaitsForTasksResumedSoFarAndEachCompletesOnce) {
+    EXPECT_TRUE(client().flush(0)) << "nothing outstanding";
     LocalServer server;
     server.routes().Get("/slow", [](const auto&, auto& res) {
         std::this_thread::sleep_for(400ms);
         res.set_content("ok", "text/plain");
     });
     server.start();
-    auto task = sharedClient().dataTask(makeRequest(server.url("/slow")), &record);
-    auto idle =
-        sharedClient().dataTask(makeRequest(server.url("/slow")), &record);  // never resumed
+    auto task = client().dataTask(makeRequest(server.url("/slow")), &record);
+    auto idle = client().dataTask(makeRequest(server.url("/slow")), &record);  // never resumed
     task->resume();
     task->resume();  // a second resume starts nothing
-    EXPECT_FALSE(sharedClient().flush(0.05));
-    EXPECT_TRUE(completions().empty());
-    EXPECT_TRUE(sharedClient().flush(10));
+    EXPECT_FALSE(client().flush(0.05));
+    EXPECT_TRUE(client().flush(10));
     std::this_thread::sleep_for(50ms);  // room for a stray second call
-    EXPECT_EQ(completions().size(), 1u) << "the handler returned before flush did";
+    EXPECT_EQ(takeCompletions().size(), 1u) << "the handler returned before flush did";
 }
 
 }  // namespace
