@@ -53,10 +53,10 @@ TEST_F(ReachabilityTest, AFailedReadAnnouncesNothingAndIsRetried) {
     auto m = monitor();
     EXPECT_EQ(m->currentConnection(), ConnectionType::Unavailable);
     EXPECT_FALSE(m->notifierRunning());
-    EXPECT_EQ(mainQueue.pending(), 0u);
+    EXPECT_EQ(mainQueue.runAll(), 0u);
     EXPECT_EQ(m->currentConnection(), ConnectionType::Wifi);
     EXPECT_EQ(ref().reads, 2);
-    EXPECT_EQ(mainQueue.pending(), 1u);
+    EXPECT_EQ(mainQueue.runAll(), 1u);
 }
 
 TEST_F(ReachabilityTest, AMonitorGoneBeforeTheMainQueueRunsIsNotAnnouncedAndIsDetached) {
@@ -65,8 +65,7 @@ TEST_F(ReachabilityTest, AMonitorGoneBeforeTheMainQueueRunsIsNotAnnouncedAndIsDe
     m->setWhenReachable([&](Reachability&) { called = true; });
     m->currentConnection();
     m.reset();
-    EXPECT_FALSE(ref().callbackAttached);
-    EXPECT_FALSE(ref().queueAttached);
+    EXPECT_FALSE(ref().callbackAttached || ref().queueAttached);
     EXPECT_EQ(mainQueue.runAll(), 1u);
     EXPECT_FALSE(called);
     EXPECT_TRUE(posted.empty());

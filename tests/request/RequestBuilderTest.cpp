@@ -3,8 +3,6 @@
 #include <VeltoSDK/Velto.hpp>
 #include <VeltoSDK/VeltoParams.hpp>
 
-#include <regex>
-
 #include "Sourcefiles/PostBody.hpp"
 #include "Sourcefiles/RequestBuilder.hpp"
 #include "tests/support/Fakes.hpp"
@@ -28,14 +26,6 @@ protected:
         Velto::shared().setBaseURL(base);
         Velto::shared().setDebugMode(false);
     }
-    // The log lines without date and line number: "[tag] [file] function -> message".
-    std::vector<std::string> lines() const {
-        std::vector<std::string> result;
-        for (const std::string& line : output.linesWithoutDate())
-            result.push_back(std::regex_replace(line, std::regex(R"(\]:\d+ )"), "] ",
-                                                std::regex_constants::format_first_only));
-        return result;
-    }
     std::optional<platform::HttpRequest> build(std::string_view event,
                                                const VeltoParams* params = nullptr) {
         return RequestBuilder().buildVeltoRequest(event, params);
@@ -53,7 +43,7 @@ TEST_F(RequestBuilderTest, RequestCarriesExactlyItsFieldsAndTheLogSaysSo) {
     const std::string& body = request->httpBody();
     EXPECT_NE(body.find("{\n    \""), std::string::npos) << "pretty-printed: " << body;
     EXPECT_EQ(PostBody::parse(body), buildPostBody(&params));
-    EXPECT_EQ(lines(),
+    EXPECT_EQ(output.lines(),
               (std::vector<std::string>{kInfo + kHostURL + url,
                                         kInfo + kBuild + "Velto Request post body constructed",
                                         "[\U0001F4AC] [RequestBuilder] " + kBuild + body}));
@@ -63,7 +53,7 @@ TEST_F(RequestBuilderTest, InvalidURLYieldsNoRequestAndNoFurtherLine) {
     for (const char* event : {"Add To Cart", "a\"b", "100%"}) {
         output.clear();
         EXPECT_FALSE(build(event)) << event;
-        EXPECT_EQ(lines(),
+        EXPECT_EQ(output.lines(),
                   std::vector<std::string>{kInfo + kHostURL + base + "e=" + event + "&pi=pixel-7"});
     }
     Velto::shared().setBaseURL("not a url?");
@@ -77,7 +67,7 @@ TEST_F(RequestBuilderTest, InvalidUTF8InAParameterYieldsTheErrorLineAndNoRequest
                "r\xFF"
                "d");
     EXPECT_FALSE(build("Purchase", &params));
-    std::vector<std::string> logged = lines();
+    std::vector<std::string> logged = output.lines();
     ASSERT_EQ(logged.size(), 2u);
     EXPECT_EQ(logged[1], "[\u203C\uFE0F] [RequestBuilder] " + kBuild +
                              "Failed to build Velto Request post body: "

@@ -102,23 +102,5 @@ TEST(HttpClientTest, OtherSchemesGetAResponseThatIsNotHTTP) {
     }
 }
 
-TEST(HttpClientTest, FlushWaitsForTasksResumedSoFarAndEachCompletesOnce) {
-    EXPECT_TRUE(client().flush(0)) << "nothing outstanding";
-    LocalServer server;
-    server.routes().Get("/slow", [](const auto&, auto& res) {
-        std::this_thread::sleep_for(400ms);
-        res.set_content("ok", "text/plain");
-    });
-    server.start();
-    auto task = client().dataTask(makeRequest(server.url("/slow")), &record);
-    auto idle = client().dataTask(makeRequest(server.url("/slow")), &record);  // never resumed
-    task->resume();
-    task->resume();  // a second resume starts nothing
-    EXPECT_FALSE(client().flush(0.05));
-    EXPECT_TRUE(client().flush(10));
-    std::this_thread::sleep_for(50ms);  // room for a stray second call
-    EXPECT_EQ(takeCompletions().size(), 1u) << "the handler returned before flush did";
-}
-
 }  // namespace
 }  // namespace VeltoSDK::testing
