@@ -27,7 +27,6 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/HttpRequest.hpp"
 #include "platform/StandardOutput.hpp"
 
 extern char** environ;
@@ -262,15 +261,6 @@ private:
     int fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     int port_ = 0;
 };
-
-inline platform::HttpRequest makeRequest(const std::string& url, std::string method = "GET",
-                                         double timeoutSeconds = 10) {
-    platform::HttpRequest request(platform::URL::fromString(url).value(),
-                                  platform::CachePolicy::reloadIgnoringLocalCacheData,
-                                  timeoutSeconds);
-    request.setHttpMethod(std::move(method));
-    return request;
-}
 
 // Counts the one line each completed request writes, by kind, and drops every other line so
 // that large runs measure the library rather than the log.
