@@ -159,7 +159,7 @@ public:
         out_ = fds[0];
     }
     ~Collector() {
-        if (pid_ > 0 && !stopped_) stop(SIGKILL);
+        if (pid_ > 0 && kill(pid_, SIGKILL) == 0) waitBounded(pid_);
         if (out_ >= 0) close(out_);
     }
 
@@ -193,17 +193,9 @@ public:
         return line->substr(13);
     }
 
-    // Sends `signal` and waits for the exit: the wait status, or none after 10 s.
-    std::optional<int> stop(int signal) {
-        kill(pid_, signal);
-        stopped_ = true;
-        return waitBounded(pid_);
-    }
-
 private:
     pid_t pid_ = -1;
     int out_ = -1;
-    bool stopped_ = false;
     std::string buffer_;
 };
 
