@@ -33,8 +33,8 @@ protected:
     }
     void TearDown() override { HostInfo::reset(); }
 
-    json nextRecord(std::chrono::milliseconds timeout = 5s) {
-        auto line = collector->readLine(timeout);
+    json nextRecord() {
+        auto line = collector->readLine();
         return line ? json::parse(*line) : json();
     }
     // The messages of the completion lines, in the order they were written.
@@ -52,8 +52,14 @@ protected:
     std::optional<testing::Collector> collector;
 };
 
-TEST_F(EndToEnd, WorkedExampleArrives) {
-    start();
+// Over TLS: each test runs in a process of its own, so the HTTP client is made after the
+// variable is set. Untrusted, expired and other-host certificates are refused in the
+// reliability suite.
+TEST_F(EndToEnd, WorkedExampleArrivesOverHttps) {
+    const testing::TestCertificate& certificate = testing::testCertificate();
+    setenv("CURL_CA_BUNDLE", certificate.certFile.c_str(), 1);
+    start({"--tls-cert", certificate.certFile, "--tls-key", certificate.keyFile});
+    ASSERT_TRUE(Velto::shared().baseURL().starts_with("https://"));
     HostInfo::setMainBundleIdentifier("com.example.shop");
     HostInfo::setAdvertisingIdentifier("6d92078a-8246-4ba4-ae5b-76104861e7dc");
     HostInfo::setSystemVersion("17.1");
@@ -125,18 +131,6 @@ TEST_F(EndToEnd, EventsFromSeveralThreadsAllArrive) {
         seen.emplace(body["custom"][0]["v"][0], body["ii"][0]);
     }
     EXPECT_EQ(seen.size(), size_t(kThreads * kEach)) << "every event exactly once";
-}
-
-// Each test runs in a process of its own, so the HTTP client is made after the variable is set.
-// Untrusted, expired and other-host certificates are refused in the reliability suite.
-TEST_F(EndToEnd, HttpsWithATrustedCertificateCarriesTheEvent) {
-    setenv("CURL_CA_BUNDLE", testing::testCertificate().certFile.c_str(), 1);
-    start({"--tls-cert", testing::testCertificate().certFile, "--tls-key",
-           testing::testCertificate().keyFile});
-    ASSERT_TRUE(Velto::fireEvent(Event::PURCHASE));
-    ASSERT_TRUE(Velto::flush(10));
-    EXPECT_EQ(completions(), std::vector<std::string>{"Data Posted Successfully"});
-    EXPECT_EQ(nextRecord()["verdict"], "ACCEPTED");
 }
 
 }  // namespace

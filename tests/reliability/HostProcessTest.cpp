@@ -1,18 +1,15 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <nlohmann/json.hpp>
 
 #include <VeltoSDK/VeltoSDK.hpp>
 
-#include <functional>
 #include <set>
+#include <utility>
 
-#include "Harness.hpp"
 #include "platform/Services.hpp"
-#include "transport/TestServers.hpp"
+#include "support/Loopback.hpp"
 
 namespace VeltoSDK::testing {
 namespace {
@@ -20,56 +17,38 @@ namespace {
 using namespace std::chrono_literals;
 
 // Starts `server` counting the events it is sent in `arrived`.
-std::unique_ptr<LocalServer> countingServer(std::atomic<int>& arrived, LocalServer* server) {
-    server->routes().Post("/velto/mob", [&arrived](const auto&, auto& res) {
+void countInto(LocalServer& server, std::atomic<int>& arrived) {
+    server.routes().Post("/velto/mob", [&arrived](const auto&, auto& res) {
         ++arrived;
         res.set_content("ok", "text/plain");
     });
-    server->start();
-    return std::unique_ptr<LocalServer>(server);
+    server.start();
 }
 
-// Logging into a closed or full standard output neither kills the host nor stops its events.
+// Logging into a closed or full standard output (SIGPIPE at its default, as in most hosts)
+// neither kills the host nor stops its events.
 TEST(HostProcess, ClosedOrFullStandardOutputIsHarmless) {
     std::atomic<int> arrived{0};
-    auto server = countingServer(arrived, new LocalServer);
-    struct Case {
-        const char* name;
-        std::function<int(std::vector<int>& keep)> open;  // the child's stdout
-    };
-    const Case cases[] = {
-        {"closed pipe",
-         [](std::vector<int>&) {
-             int fds[2];
-             EXPECT_EQ(::pipe2(fds, O_CLOEXEC), 0);
-             ::close(fds[0]);
-             return fds[1];
-         }},
-        {"full pipe",
-         [](std::vector<int>& keep) {
-             int fds[2];
-             EXPECT_EQ(::pipe2(fds, O_CLOEXEC | O_NONBLOCK), 0);
-             const std::string block(4096, 'x');
-             while (::write(fds[1], block.data(), block.size()) > 0) {
-             }
-             keep.push_back(fds[0]);
-             return fds[1];
-         }},
-        {"full device",
-         [](std::vector<int>&) { return ::open("/dev/full", O_WRONLY | O_CLOEXEC); }},
-    };
-    for (const Case& c : cases) {
-        std::vector<int> keep;
-        int out = c.open(keep);
-        ASSERT_GE(out, 0) << c.name;
+    LocalServer server;
+    countInto(server, arrived);
+    for (const std::string kind : {"closed pipe", "full pipe", "full device", "closed"}) {
+        int fds[2] = {-1, -1};
+        if (kind == "full device") fds[1] = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
+        if (kind.ends_with("pipe")) {
+            ASSERT_EQ(::pipe2(fds, O_CLOEXEC | O_NONBLOCK), 0);
+        }
+        const std::string block(4096, 'x');
+        while (kind == "full pipe" && ::write(fds[1], block.data(), block.size()) > 0) {
+        }
+        if (kind == "closed pipe") ::close(std::exchange(fds[0], -1));
         const int before = arrived;
-        auto host = waitBounded(
-            spawn({VELTOSDK_RELIABILITY_HOST, "fire", "5", server->url("/velto/mob?")}, {}, out),
-            30s);
-        EXPECT_TRUE(exitedWith(host, 0)) << c.name << ": status " << host.value_or(-1);
-        EXPECT_EQ(arrived - before, 5) << c.name;
-        ::close(out);
-        for (int fd : keep) ::close(fd);
+        auto host =
+            waitBounded(spawn({VELTOSDK_RELIABILITY_HOST, "fire", "5", server.url("/velto/mob?")},
+                              {}, kind == "closed" ? kClosedOutput : fds[1]),
+                        30s);
+        EXPECT_TRUE(exitedWith(host, 0)) << kind << ": status " << host.value_or(-1);
+        EXPECT_EQ(arrived - before, 5) << kind;
+        for (int fd : fds) ::close(fd);
     }
 }
 
@@ -77,15 +56,16 @@ TEST(HostProcess, ClosedOrFullStandardOutputIsHarmless) {
 // TLS) neither crashes nor hangs the process.
 TEST(HostProcess, ReturningFromMainMidTransferExitsCleanly) {
     std::atomic<int> arrived{0};
-    auto plain = countingServer(arrived, new LocalServer);
-    auto secure = countingServer(arrived, new LocalServer(testCertificate()));
+    LocalServer plain, secure(testCertificate());
+    countInto(plain, arrived);
+    countInto(secure, arrived);
     SilentServer stalled;
     const int runs = scaled(200, 20);
     for (int run = 0; run < runs; ++run) {
-        auto host = waitBounded(spawn(
-            {VELTOSDK_RELIABILITY_HOST, "exit", std::to_string(run % 5), stalled.url("/velto/mob?"),
-             plain->url("/velto/mob?"), secure->url("/velto/mob?")},
-            {"CURL_CA_BUNDLE=" + testCertificate().certFile}));
+        auto host = waitBounded(
+            spawn({VELTOSDK_RELIABILITY_HOST, "exit", std::to_string(run % 5),
+                   stalled.url("/velto/mob?"), plain.url("/velto/mob?"), secure.url("/velto/mob?")},
+                  {"CURL_CA_BUNDLE=" + testCertificate().certFile}));
         ASSERT_TRUE(exitedWith(host, 0)) << "run " << run << " status " << host.value_or(-1);
     }
 }

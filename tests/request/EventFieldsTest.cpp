@@ -19,19 +19,12 @@ Json eventFields(std::initializer_list<std::pair<std::string, std::string>> pair
     return Json::parse(body.finish());
 }
 
-TEST(EventFields, EmptyValuesWriteNothing) {
-    EXPECT_EQ(eventFields({{"va", ""}, {"ii", ""}, {"color", ""}}), Json::object());
-}
-
 TEST(EventFields, SplitRuleKeepsBlanksAndEmptyParts) {
     const std::pair<const char*, Json> cases[] = {
-        {"A1", {"A1"}},
-        {"A1,B2,C3", {"A1", "B2", "C3"}},
         {",", {"", ""}},
         {"a,", {"a", ""}},
-        {",a", {"", "a"}},
         {"a,,b", {"a", "", "b"}},
-        {"a, b ,c", {"a", " b ", "c"}},
+        {"a, b", {"a", " b"}},
         {" ", {" "}},
         {"\xC3\xA9,\xE2\x82\xAC", {"\xC3\xA9", "\xE2\x82\xAC"}},
     };
@@ -40,6 +33,7 @@ TEST(EventFields, SplitRuleKeepsBlanksAndEmptyParts) {
         EXPECT_EQ(body["in"], parts) << text;
         EXPECT_EQ(body["custom"][0]["v"], parts) << text;
     }
+    EXPECT_EQ(eventFields({{"va", ""}, {"ii", ""}, {"color", ""}}), Json::object());
 }
 
 TEST(EventFields, ValueAndCurrencyStayTextAndOtherKeysGoToCustom) {

@@ -29,43 +29,21 @@ protected:
     testing::FakeNetworkReachability& ref() { return *reachability.created.back(); }
 };
 
-TEST_F(ReachabilityTest, ZeroAddressMonitorAndTheReachableBit) {
-    const std::pair<std::uint32_t, ConnectionType> cases[] = {
-        {kReachable | 0x4 | 0x40000, ConnectionType::Wifi},  // "connection required" and WWAN
-        {0, ConnectionType::Unavailable},
-        {~kReachable, ConnectionType::Unavailable},
-    };
-    for (auto [flags, expected] : cases) EXPECT_EQ(monitor(flags)->currentConnection(), expected);
-    ASSERT_TRUE(reachability.lastAddress);
-    EXPECT_EQ(reachability.lastAddress->sin_family, AF_INET);
-    EXPECT_EQ(reachability.lastAddress->sin_addr.s_addr, INADDR_ANY);
-    reachability.failCreation = true;
-    EXPECT_EQ(Reachability::createForZeroAddress(), nullptr);
+TEST_F(ReachabilityTest, OnlyTheReachableBitCounts) {
+    EXPECT_EQ(monitor(kReachable | 0x4 | 0x40000)->currentConnection(), ConnectionType::Wifi);
+    EXPECT_EQ(monitor(~kReachable)->currentConnection(), ConnectionType::Unavailable);
 }
 
-TEST_F(ReachabilityTest, ReadsOnceAndAnnouncesOnceWithTheCallbackChosenAtReadTime) {
-    std::vector<std::string> calls;
-    auto m = monitor();
-    m->setWhenReachable([&](Reachability&) { calls.push_back("reachable"); });
-    m->setWhenUnreachable([&](Reachability&) { calls.push_back("unreachable"); });
-    for (int i = 0; i < 3; ++i) EXPECT_EQ(m->currentConnection(), ConnectionType::Wifi);
-    m->setWhenReachable([&](Reachability&) { calls.push_back("late"); });
-    EXPECT_EQ(ref().reads, 1);
-    EXPECT_TRUE(posted.empty()) << "nothing before the main queue runs";
-    EXPECT_EQ(mainQueue.runAll(), 1u);
-    EXPECT_EQ(calls, std::vector<std::string>{"reachable"});
-    EXPECT_EQ(posted, std::vector<const void*>{m.get()});
-}
-
-TEST_F(ReachabilityTest, AFailedReadAnnouncesNothingAndIsRetried) {
+TEST_F(ReachabilityTest, OnlyASuccessfulReadIsAnnounced) {
     reachability.failingReads = 1;
     auto m = monitor();
     EXPECT_EQ(m->currentConnection(), ConnectionType::Unavailable);
     EXPECT_FALSE(m->notifierRunning());
-    EXPECT_EQ(mainQueue.pending(), 0u);
+    EXPECT_EQ(mainQueue.runAll(), 0u);
     EXPECT_EQ(m->currentConnection(), ConnectionType::Wifi);
     EXPECT_EQ(ref().reads, 2);
-    EXPECT_EQ(mainQueue.pending(), 1u);
+    EXPECT_EQ(mainQueue.runAll(), 1u);
+    EXPECT_EQ(posted, std::vector<const void*>{m.get()});
 }
 
 TEST_F(ReachabilityTest, AMonitorGoneBeforeTheMainQueueRunsIsNotAnnouncedAndIsDetached) {
@@ -74,8 +52,7 @@ TEST_F(ReachabilityTest, AMonitorGoneBeforeTheMainQueueRunsIsNotAnnouncedAndIsDe
     m->setWhenReachable([&](Reachability&) { called = true; });
     m->currentConnection();
     m.reset();
-    EXPECT_FALSE(ref().callbackAttached);
-    EXPECT_FALSE(ref().queueAttached);
+    EXPECT_FALSE(ref().callbackAttached || ref().queueAttached);
     EXPECT_EQ(mainQueue.runAll(), 1u);
     EXPECT_FALSE(called);
     EXPECT_TRUE(posted.empty());

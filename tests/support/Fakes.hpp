@@ -8,6 +8,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <regex>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -48,6 +49,14 @@ public:
             if (text.ends_with('\n')) text.pop_back();
             lines.push_back(text);
         }
+        return lines;
+    }
+    // The same without the line numbers: "[tag] [file] function -> message".
+    std::vector<std::string> lines() const {
+        std::vector<std::string> lines = linesWithoutDate();
+        for (std::string& line : lines)
+            line = std::regex_replace(line, std::regex(R"(\]:\d+ )"), "] ",
+                                      std::regex_constants::format_first_only);
         return lines;
     }
     void clear() {
@@ -140,23 +149,16 @@ public:
 class FakeNetworkReachability final : public platform::NetworkReachability {
 public:
     std::atomic<std::uint32_t> flags{platform::kReachabilityFlagReachable};
-    std::atomic<int> failingReads{0};  // how many of the next reads fail
-    std::atomic<int> reads{0};
+    std::atomic<int> failingReads{0}, reads{0};  // how many of the next reads fail; reads made
     std::atomic<bool> callbackAttached{false}, queueAttached{false};
 
     bool getFlags(std::uint32_t& out) override {
-        ++reads;
-        if (failingReads > 0) return --failingReads, false;
-        out = flags;
-        return true;
+        if (++reads, failingReads > 0) return --failingReads, false;
+        return out = flags, true;
     }
-    bool setCallback(Callback callback, void*) override {
-        callbackAttached = callback != nullptr;
-        return true;
-    }
-    bool setDispatchQueue(platform::SerialQueue* queue) override {
-        queueAttached = queue != nullptr;
-        return true;
+    bool setCallback(Callback f, void*) override { return callbackAttached = f != nullptr, true; }
+    bool setDispatchQueue(platform::SerialQueue* q) override {
+        return queueAttached = q != nullptr, true;
     }
 };
 
@@ -167,16 +169,13 @@ public:
     int failingReads = 0;
     bool failCreation = false;
     std::vector<std::shared_ptr<FakeNetworkReachability>> created;
-    std::optional<sockaddr_in> lastAddress;
 
-    std::shared_ptr<platform::NetworkReachability> createWithAddress(
-        const sockaddr_in& address) override {
-        lastAddress = address;
+    std::shared_ptr<platform::NetworkReachability> createWithAddress(const sockaddr_in&) override {
         if (failCreation) return nullptr;
-        auto made = std::make_shared<FakeNetworkReachability>();
+        auto made = created.emplace_back(std::make_shared<FakeNetworkReachability>());
         made->flags = flags;
         made->failingReads = failingReads;
-        return created.emplace_back(made);
+        return made;
     }
 };
 
@@ -187,23 +186,17 @@ public:
         std::lock_guard lock(mutex_);
         tasks_.push_back(std::move(task));
     }
-    size_t pending() const {
-        std::lock_guard lock(mutex_);
-        return tasks_.size();
-    }
     // Runs the tasks queued so far, in order; returns how many ran.
     size_t runAll() {
-        std::vector<std::function<void()>> tasks;
-        {
-            std::lock_guard lock(mutex_);
-            tasks.swap(tasks_);
-        }
+        std::unique_lock lock(mutex_);
+        auto tasks = std::exchange(tasks_, {});
+        lock.unlock();
         for (auto& task : tasks) task();
         return tasks.size();
     }
 
 private:
-    mutable std::mutex mutex_;
+    std::mutex mutex_;
     std::vector<std::function<void()>> tasks_;
 };
 

@@ -1,16 +1,24 @@
 #pragma once
 
-// Child processes and a certificate for the suites that talk over loopback.
+// Servers, child processes and certificates on loopback, for the suites that use real sockets.
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <httplib.h>
+#include <openssl/pem.h>
+#include <openssl/x509v3.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -19,15 +27,19 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/StandardOutput.hpp"
+
 extern char** environ;
 
 namespace VeltoSDK::testing {
 
 using namespace std::chrono_literals;
 
-// Starts `args` with the extra environment entries, standard output on `out` (or discarded)
-// and standard error discarded. The test decides which certificates a child trusts. SIGPIPE
-// starts at its default, as in a host the test runner did not start.
+inline constexpr int kClosedOutput = -2;
+
+// Starts `args` with the extra environment entries, standard output on `out` (discarded when
+// -1, closed when kClosedOutput) and standard error discarded. The test decides which certificates
+// a child trusts. SIGPIPE starts at its default, as in a host the test runner did not start.
 inline pid_t spawn(std::vector<std::string> args, std::vector<std::string> env = {}, int out = -1) {
     for (char** e = environ; *e; ++e) {
         std::string_view entry = *e;
@@ -39,26 +51,20 @@ inline pid_t spawn(std::vector<std::string> args, std::vector<std::string> env =
     for (auto& e : env) envp.push_back(e.data());
     argv.push_back(nullptr);
     envp.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    if (out >= 0)
-        posix_spawn_file_actions_adddup2(&actions, out, STDOUT_FILENO);
-    else
-        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    sigset_t defaults, none;
-    sigemptyset(&defaults);
-    sigaddset(&defaults, SIGPIPE);
-    sigemptyset(&none);
-    posix_spawnattr_setsigdefault(&attributes, &defaults);
-    posix_spawnattr_setsigmask(&attributes, &none);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
-    pid_t pid = -1;
-    if (posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), envp.data()) != 0) pid = -1;
-    posix_spawnattr_destroy(&attributes);
-    posix_spawn_file_actions_destroy(&actions);
+    const int devNull = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    const pid_t pid = ::fork();
+    if (pid == 0) {  // only async-signal-safe calls from here on
+        sigset_t none;
+        sigemptyset(&none);
+        ::sigprocmask(SIG_SETMASK, &none, nullptr);
+        ::signal(SIGPIPE, SIG_DFL);
+        ::dup2(devNull, STDERR_FILENO);
+        if (out == kClosedOutput) ::close(STDOUT_FILENO);
+        if (out != kClosedOutput) ::dup2(out >= 0 ? out : devNull, STDOUT_FILENO);
+        ::execve(argv[0], argv.data(), envp.data());
+        ::_exit(127);
+    }
+    ::close(devNull);
     return pid;
 }
 
@@ -87,21 +93,58 @@ struct TemporaryDirectory {
     ~TemporaryDirectory() { std::filesystem::remove_all(path); }
 };
 
-// A self-signed certificate for 127.0.0.1, made once per test process.
 struct TestCertificate {
     std::string certFile, keyFile;
 };
+
+// Writes a self-signed certificate and key to `directory`/`name`.{crt,key}, valid from
+// `fromDays` to `untilDays` days from now, for `subjectAltName` ("IP:127.0.0.1", "DNS:...").
+// The command-line tool cannot date a certificate in the past, hence the library.
+inline TestCertificate writeCertificate(const std::string& directory, const std::string& name,
+                                        const std::string& subjectAltName, int fromDays,
+                                        int untilDays) {
+    std::unique_ptr<EVP_PKEY, decltype(&EVP_PKEY_free)> key(EVP_EC_gen("P-256"), EVP_PKEY_free);
+    std::unique_ptr<X509, decltype(&X509_free)> cert(X509_new(), X509_free);
+    if (!key || !cert) throw std::runtime_error("cannot make a key");
+    X509* x = cert.get();
+    X509_set_version(x, 2);
+    ASN1_INTEGER_set(X509_get_serialNumber(x), static_cast<long>(std::rand()) + 1);
+    X509_gmtime_adj(X509_getm_notBefore(x), fromDays * 86400L);
+    X509_gmtime_adj(X509_getm_notAfter(x), untilDays * 86400L);
+    X509_set_pubkey(x, key.get());
+    X509_NAME* subject = X509_get_subject_name(x);
+    X509_NAME_add_entry_by_txt(subject, "CN", MBSTRING_ASC,
+                               reinterpret_cast<const unsigned char*>(name.c_str()), -1, -1, 0);
+    X509_set_issuer_name(x, subject);
+    X509V3_CTX context;
+    X509V3_set_ctx_nodb(&context);
+    X509V3_set_ctx(&context, x, x, nullptr, nullptr, 0);
+    for (auto [nid, value] : {std::pair{NID_basic_constraints, std::string("critical,CA:TRUE")},
+                              std::pair{NID_subject_alt_name, subjectAltName}}) {
+        X509_EXTENSION* extension = X509V3_EXT_conf_nid(nullptr, &context, nid, value.c_str());
+        if (!extension) throw std::runtime_error("bad extension " + value);
+        X509_add_ext(x, extension, -1);
+        X509_EXTENSION_free(extension);
+    }
+    if (X509_sign(x, key.get(), EVP_sha256()) <= 0) throw std::runtime_error("cannot sign");
+
+    const std::string base = directory + "/" + name;
+    FILE* keyFile = std::fopen((base + ".key").c_str(), "w");
+    FILE* certFile = std::fopen((base + ".crt").c_str(), "w");
+    bool written =
+        keyFile && certFile &&
+        PEM_write_PrivateKey(keyFile, key.get(), nullptr, nullptr, 0, nullptr, nullptr) &&
+        PEM_write_X509(certFile, x);
+    if (keyFile) std::fclose(keyFile);
+    if (certFile) std::fclose(certFile);
+    if (!written) throw std::runtime_error("cannot write " + base);
+    return {base + ".crt", base + ".key"};
+}
+
+// A certificate for 127.0.0.1, made once per test process.
 inline const TestCertificate& testCertificate() {
     static const TemporaryDirectory dir;
-    static const TestCertificate made = [] {
-        TestCertificate files{dir.path + "/cert.pem", dir.path + "/key.pem"};
-        const std::string command =
-            "openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2"
-            " -subj /CN=127.0.0.1 -addext subjectAltName=IP:127.0.0.1 -keyout " +
-            files.keyFile + " -out " + files.certFile + " >/dev/null 2>&1";
-        if (std::system(command.c_str()) != 0) throw std::runtime_error("openssl failed");
-        return files;
-    }();
+    static const TestCertificate made = writeCertificate(dir.path, "cert", "IP:127.0.0.1", -1, 2);
     return made;
 }
 
@@ -116,7 +159,7 @@ public:
         out_ = fds[0];
     }
     ~Collector() {
-        if (pid_ > 0 && !stopped_) stop(SIGKILL);
+        if (pid_ > 0 && kill(pid_, SIGKILL) == 0) waitBounded(pid_);
         if (out_ >= 0) close(out_);
     }
 
@@ -150,18 +193,105 @@ public:
         return line->substr(13);
     }
 
-    // Sends `signal` and waits for the exit: the wait status, or none after 10 s.
-    std::optional<int> stop(int signal) {
-        kill(pid_, signal);
-        stopped_ = true;
-        return waitBounded(pid_);
-    }
-
 private:
     pid_t pid_ = -1;
     int out_ = -1;
-    bool stopped_ = false;
     std::string buffer_;
 };
+
+inline std::string loopbackURL(const std::string& scheme, int port, const std::string& path) {
+    return scheme + "://127.0.0.1:" + std::to_string(port) + path;
+}
+
+// An httplib server on 127.0.0.1 and a free port: add routes, then start().
+class LocalServer {
+public:
+    LocalServer() : server_(std::make_unique<httplib::Server>()) {}
+    explicit LocalServer(const TestCertificate& certificate)
+        : server_(std::make_unique<httplib::SSLServer>(certificate.certFile.c_str(),
+                                                       certificate.keyFile.c_str())),
+          scheme_("https") {}
+    ~LocalServer() {
+        server_->stop();
+        if (thread_.joinable()) thread_.join();
+    }
+    httplib::Server& routes() { return *server_; }
+    LocalServer& start() {
+        server_->set_keep_alive_timeout(1);  // an idle connection would hold up stop()
+        port_ = server_->bind_to_any_port("127.0.0.1");
+        thread_ = std::thread([this] { server_->listen_after_bind(); });
+        return *this;
+    }
+    std::string url(const std::string& path) const { return loopbackURL(scheme_, port_, path); }
+
+private:
+    std::unique_ptr<httplib::Server> server_;
+    std::string scheme_ = "http";
+    int port_ = 0;
+    std::thread thread_;
+};
+
+// A loopback port of its own. Listening, it takes connections into the kernel's backlog and
+// never answers; not listening, it refuses every connection.
+class SilentServer {
+public:
+    explicit SilentServer(bool listening = true) {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        ::bind(fd_, reinterpret_cast<sockaddr*>(&address), length);
+        if (listening) ::listen(fd_, 512);
+        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length);
+        port_ = ntohs(address.sin_port);
+    }
+    ~SilentServer() { ::close(fd_); }
+    int fd() const { return fd_; }
+    std::string url(const std::string& path) const { return loopbackURL("http", port_, path); }
+
+private:
+    int fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    int port_ = 0;
+};
+
+// Counts the one line each completed request writes, by kind, and drops every other line so
+// that large runs measure the library rather than the log.
+class CompletionCounter final : public platform::StandardOutput {
+public:
+    void write(std::string_view text) override {
+        constexpr std::string_view kCompletion = "requestForVeltoUnit(eventName:eventParams:) -> ";
+        size_t at = text.find(kCompletion);
+        if (at == std::string_view::npos) return;
+        std::string_view message = text.substr(at + kCompletion.size());
+        if (message.starts_with("Data Posted Successfully"))
+            ++success_;
+        else if (message.starts_with("Error: calling Post APi Optional("))
+            ++transportError_;
+        else
+            ++other_;
+    }
+    int total() const { return success_ + transportError_ + other_; }
+    int successes() const { return success_; }
+    int transportErrors() const { return transportError_; }
+    // Waits until `count` lines came, at most `timeout`.
+    bool waitFor(int count, std::chrono::milliseconds timeout) const {
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        for (; total() < count; std::this_thread::sleep_for(10ms))
+            if (std::chrono::steady_clock::now() > deadline) return false;
+        return true;
+    }
+
+private:
+    std::atomic<int> success_{0}, transportError_{0}, other_{0};
+};
+
+// Load sizes are multiplied by VELTOSDK_TEST_SCALE (0 < scale <= 1) when set, so slow
+// sanitizer builds run the same cases with fewer events.
+inline int scaled(int count, int atLeast = 1) {
+    const char* text = std::getenv("VELTOSDK_TEST_SCALE");
+    double scale = text ? std::atof(text) : 1.0;
+    if (!(scale > 0 && scale <= 1)) scale = 1.0;
+    return std::max(atLeast, static_cast<int>(count * scale));
+}
 
 }  // namespace VeltoSDK::testing

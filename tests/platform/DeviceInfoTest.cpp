@@ -2,6 +2,7 @@
 #include <VeltoSDK/HostInfo.hpp>
 
 #include <atomic>
+#include <cstdlib>
 #include <thread>
 #include <vector>
 
@@ -10,13 +11,13 @@
 namespace VeltoSDK::platform {
 namespace {
 
-class HostInfoTest : public ::testing::Test {
+class DeviceInfoTest : public ::testing::Test {
 protected:
     void TearDown() override { HostInfo::reset(); }
     DeviceInfo& device = linux_os::deviceInfo();
 };
 
-TEST_F(HostInfoTest, ValuesThatMakeNoSenseReadAsTheNeutralOne) {
+TEST_F(DeviceInfoTest, ValuesThatMakeNoSenseReadAsTheNeutralOne) {
     const std::string osVersion = device.systemVersion();
     HostInfo::setSystemVersion("99.1");
     HostInfo::setSystemVersion(std::nullopt);
@@ -36,7 +37,7 @@ TEST_F(HostInfoTest, ValuesThatMakeNoSenseReadAsTheNeutralOne) {
 }
 
 // Readers see one whole value or the other while a writer replaces them, never a mix.
-TEST_F(HostInfoTest, ReadersNeverSeeAHalfWrittenValue) {
+TEST_F(DeviceInfoTest, ReadersNeverSeeAHalfWrittenValue) {
     const std::string longText(4096, 'L'), shortText = "1.2";
     HostInfo::setSystemVersion(shortText);
     std::atomic<bool> writing{true};
@@ -57,6 +58,31 @@ TEST_F(HostInfoTest, ReadersNeverSeeAHalfWrittenValue) {
     }
     writer.join();
     EXPECT_EQ(bad, 0);
+}
+
+TEST_F(DeviceInfoTest, OperatingSystemVersionComparesAsDottedNumbers) {
+    const std::pair<const char*, bool> atLeast14[] = {
+        {"13.99.99", false}, {"6.1.0-13-amd64", false},
+        {"14", true},        {"17.2.1", true},
+        {"100", true},       {"14.0-beta", true},
+        {"", false},         {"v14", false},
+        {".14", false},      {"14..0", false},
+        {"14x", false},      {"-14", false},
+        {"14.", false},      {"99999999999999999999999", false}};
+    for (const auto& [version, expected] : atLeast14) {
+        HostInfo::setSystemVersion(version);
+        EXPECT_EQ(device.isOperatingSystemAtLeast(14, 0, 0), expected) << '"' << version << '"';
+    }
+    HostInfo::setSystemVersion("14.2");
+    EXPECT_TRUE(device.isOperatingSystemAtLeast(14, 1, 9));
+    EXPECT_FALSE(device.isOperatingSystemAtLeast(14, 2, 1));
+}
+
+TEST_F(DeviceInfoTest, EnvironmentNameWithAnEqualsSignMatchesNothing) {
+    setenv("VELTOSDK_TEST_VARIABLE", "B=C", 1);
+    EXPECT_EQ(device.environmentValue("VELTOSDK_TEST_VARIABLE"), "B=C");
+    EXPECT_EQ(device.environmentValue("VELTOSDK_TEST_VARIABLE=B"), std::nullopt);
+    unsetenv("VELTOSDK_TEST_VARIABLE");
 }
 
 }  // namespace
