@@ -255,6 +255,7 @@ std::size_t CurlTransfer::onBody(char* bytes, std::size_t size, std::size_t coun
 std::size_t CurlTransfer::onHeader(char* bytes, std::size_t size, std::size_t count, void* self) {
     auto& transfer = *static_cast<CurlTransfer*>(self);
     std::string_view line(bytes, size * count);
+    transfer.headerBytes_ += static_cast<curl_off_t>(line.size());
     if (line.starts_with("HTTP/"))
         transfer.headersEnded_ = false;  // interim responses come before the final one
     else if (line == "\r\n" || line == "\n")
@@ -266,8 +267,10 @@ int CurlTransfer::onProgress(void* self, curl_off_t, curl_off_t downloaded, curl
                              curl_off_t uploaded) {
     auto& transfer = *static_cast<CurlTransfer*>(self);
     auto now = SteadyClock::now();
-    if (downloaded + uploaded != transfer.bytesMoved_) {
-        transfer.bytesMoved_ = downloaded + uploaded;
+    // curl counts body bytes only; header lines that keep coming are activity too.
+    curl_off_t moved = downloaded + uploaded + transfer.headerBytes_;
+    if (moved != transfer.bytesMoved_) {
+        transfer.bytesMoved_ = moved;
         transfer.lastActivity_ = now;
         return 0;
     }

@@ -121,6 +121,7 @@ private:
     std::chrono::milliseconds idleTimeout_{0};
     std::chrono::steady_clock::time_point lastActivity_;
     curl_off_t bytesMoved_ = 0;
+    curl_off_t headerBytes_ = 0;
 };
 
 }  // namespace VeltoSDK::platform::linux_os

@@ -104,6 +104,21 @@ TEST_F(Faults, BrokenServersEndEachEventInOneLine) {
     EXPECT_EQ(lines.successes(), 1);
 }
 
+// Header lines that keep coming are activity, however long the whole answer takes.
+TEST_F(Faults, SlowHeaderLinesAreNotIdle) {
+    SilentServer slow;
+    postWithIdleTimeout(slow);
+    const int connection = takeRequest(slow);
+    for (std::string_view line : {"HTTP/1.1 200 OK\r\n", "A: 1\r\n", "B: 2\r\n", "C: 3\r\n"}) {
+        send(connection, line);
+        std::this_thread::sleep_for(400ms);
+    }
+    send(connection, "Content-Length: 0\r\n\r\n");
+    EXPECT_TRUE(Velto::flush(10));
+    ::close(connection);
+    EXPECT_EQ(lines.successes(), 1) << lines.total() << " lines";
+}
+
 // Certificates are trusted through SSL_CERT_FILE here (CURL_CA_BUNDLE elsewhere); trust alone
 // must not be enough.
 TEST_F(Faults, TlsAcceptsOnlyAValidCertificateForTheHost) {
