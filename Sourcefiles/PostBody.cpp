@@ -1,5 +1,7 @@
 #include "PostBody.hpp"
 
+#include <limits>
+
 #include "../platform/BundleInfo.hpp"
 #include "../platform/Services.hpp"
 #include "UTF8.hpp"
@@ -25,6 +27,10 @@ void PostBody::key(std::string_view name) { writer_.Key(name.data(), sizeOf(name
 
 // Keys are the library's own; every text from elsewhere is checked before it is written.
 void PostBody::text(std::string_view member, std::string_view value) {
+    // The writer counts a text's bytes in 32 bits; a longer one would be cut, not refused.
+    if (value.size() > std::numeric_limits<rapidjson::SizeType>::max()) {
+        throw InvalidText("the text of \"" + std::string(member) + "\" is too long");
+    }
     if (!isValidUTF8(value)) {
         throw InvalidText("the text of \"" + std::string(member) + "\" is not valid UTF-8");
     }
