@@ -96,12 +96,12 @@ TEST_F(Faults, BrokenServersEndEachEventInOneLine) {
         ::close(connection);
     }
 
-    EXPECT_TRUE(lines.waitFor(7, 10s)) << "only " << lines.total() << " broken servers done";
-    EXPECT_EQ(lines.transportErrors(), 6);
+    EXPECT_TRUE(lines.waitFor(7, 10s)) << "only " << lines.total << " broken servers done";
+    EXPECT_EQ(lines.transportErrors, 6);
     trickle.join();
     ASSERT_TRUE(Velto::flush(10));
-    EXPECT_EQ(lines.total(), 8);
-    EXPECT_EQ(lines.successes(), 1);
+    EXPECT_EQ(lines.total, 8);
+    EXPECT_EQ(lines.successes, 1);
 }
 
 // Header lines that keep coming are activity, however long the whole answer takes.
@@ -116,7 +116,7 @@ TEST_F(Faults, SlowHeaderLinesAreNotIdle) {
     send(connection, "Content-Length: 0\r\n\r\n");
     EXPECT_TRUE(Velto::flush(10));
     ::close(connection);
-    EXPECT_EQ(lines.successes(), 1) << lines.total() << " lines";
+    EXPECT_EQ(lines.successes, 1) << lines.total << " lines";
 }
 
 // Certificates are trusted through SSL_CERT_FILE here (CURL_CA_BUNDLE elsewhere); trust alone
@@ -155,14 +155,14 @@ TEST_F(Faults, TlsAcceptsOnlyAValidCertificateForTheHost) {
             res.set_content("ok", "text/plain");
         });
         server.start();
-        const int before = lines.successes();
+        const int before = lines.successes;
         ASSERT_TRUE(fireAt(server.url("/velto/mob?"))) << c.name;
         ASSERT_TRUE(Velto::flush(10)) << c.name;
-        EXPECT_EQ(lines.successes() - before, c.succeeds ? 1 : 0) << c.name;
+        EXPECT_EQ(lines.successes - before, c.succeeds ? 1 : 0) << c.name;
         EXPECT_EQ(arrived, c.succeeds ? 1 : 0) << c.name;
     }
-    EXPECT_EQ(lines.total(), 4);
-    EXPECT_EQ(lines.transportErrors(), 3);
+    EXPECT_EQ(lines.total, 4);
+    EXPECT_EQ(lines.transportErrors, 3);
 }
 
 }  // namespace

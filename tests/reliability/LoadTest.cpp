@@ -47,18 +47,18 @@ TEST_F(Load, BurstAtAStalledServerNeverBlocksAndStaysBounded) {
         accepted += Velto::fireEvent(Event::ADD_TO_CART, &params);
     ASSERT_EQ(accepted, kEvents);
 
-    ASSERT_TRUE(lines.waitFor(kEvents - kBound, 30s)) << lines.total() << " refused so far";
+    ASSERT_TRUE(lines.waitFor(kEvents - kBound, 30s)) << lines.total << " refused so far";
     std::this_thread::sleep_for(100ms);
-    EXPECT_EQ(lines.total(), kEvents - kBound) << "only those beyond the bound end early";
-    EXPECT_EQ(lines.transportErrors(), lines.total());
+    EXPECT_EQ(lines.total, kEvents - kBound) << "only those beyond the bound end early";
+    EXPECT_EQ(lines.transportErrors, lines.total);
 #if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
     EXPECT_LT(peakResidentBytes(), 64L << 20);  // the sanitizers' bookkeeping dwarfs ours
 #endif
 
     stalled.reset();  // the waiting transfers are refused or reset now
     ASSERT_TRUE(Velto::flush(120));
-    EXPECT_EQ(lines.total(), kEvents);
-    EXPECT_EQ(lines.transportErrors(), kEvents);
+    EXPECT_EQ(lines.total, kEvents);
+    EXPECT_EQ(lines.transportErrors, kEvents);
 }
 
 // Host threads fire while another keeps changing what every event reads: exactly one line per
@@ -109,9 +109,9 @@ TEST_F(Load, FiringWhileTheSettingsChange) {
 
     ASSERT_TRUE(Velto::flush(120));
     EXPECT_GT(accepted, 0);
-    EXPECT_EQ(lines.total(), accepted);
+    EXPECT_EQ(lines.total, accepted);
     EXPECT_EQ(served, accepted);
-    EXPECT_EQ(lines.transportErrors(), 0);
+    EXPECT_EQ(lines.transportErrors, 0);
 }
 
 // Events to one host share at most six connections, and one after another they share one.
@@ -141,7 +141,7 @@ TEST_F(Load, ConnectionsToOneHostAreReusedAndAtMostSix) {
     Velto::shared().setBaseURL(server.url("/velto/mob?slow&"));
     for (int i = 0; i < 20; ++i) ASSERT_TRUE(Velto::fireEvent(Event::LEAD));
     ASSERT_TRUE(Velto::flush(20));
-    EXPECT_EQ(lines.successes(), 24);
+    EXPECT_EQ(lines.successes, 24);
     EXPECT_LE(most.load(), 6);
     EXPECT_GT(most.load(), 1) << "events to one host still travel side by side";
     EXPECT_LE(ports.size(), 6u);
