@@ -1,11 +1,8 @@
-#include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 #include <VeltoSDK/VeltoSDK.hpp>
 
-#include <cstdlib>
 #include <set>
-#include <thread>
 
 #include "Sourcefiles/VeltoSettings.hpp"
 #include "support/Fakes.hpp"

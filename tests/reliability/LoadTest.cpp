@@ -1,11 +1,7 @@
-#include <gtest/gtest.h>
-
 #include <VeltoSDK/VeltoSDK.hpp>
 
 #include <fstream>
-#include <optional>
 #include <set>
-#include <thread>
 
 #include "platform/Services.hpp"
 #include "platform/linux/CurlHttpClient.hpp"
