@@ -1,5 +1,3 @@
-#include <gtest/gtest.h>
-
 #include <VeltoSDK/Velto.hpp>
 
 #include "Sourcefiles/Log.hpp"

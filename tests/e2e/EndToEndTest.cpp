@@ -12,7 +12,6 @@ namespace VeltoSDK {
 namespace {
 
 using nlohmann::json;
-using namespace std::chrono_literals;
 
 constexpr const char* kPixel = "px-e2e";
 

@@ -10,8 +10,6 @@
 namespace VeltoSDK::testing {
 namespace {
 
-using namespace std::chrono_literals;
-
 // Accepts the connection waiting on `server` and reads the request whole, so the client has
 // sent all it will send; the connection, or -1.
 int takeRequest(const SilentServer& server) {

@@ -10,8 +10,6 @@
 namespace VeltoSDK::testing {
 namespace {
 
-using namespace std::chrono_literals;
-
 // Starts `server` counting the events it is sent in `arrived`.
 void countInto(LocalServer& server, std::atomic<int>& arrived) {
     server.routes().Post("/velto/mob", [&arrived](const auto&, auto& res) {

@@ -1,7 +1,4 @@
-#include <gtest/gtest.h>
-
-#include <VeltoSDK/Velto.hpp>
-#include <VeltoSDK/VeltoParams.hpp>
+#include <VeltoSDK/VeltoSDK.hpp>
 
 #include <nlohmann/json.hpp>
 

@@ -1,5 +1,3 @@
-#include <gtest/gtest.h>
-
 #include "Sourcefiles/RequestManager.hpp"
 #include "tests/support/Fakes.hpp"
 
