@@ -3,7 +3,6 @@
 #include <fstream>
 
 #include "Sourcefiles/RequestManager.hpp"
-#include "platform/Services.hpp"
 #include "platform/linux/CurlHttpClient.hpp"
 #include "support/Loopback.hpp"
 
@@ -35,7 +34,7 @@ void send(int connection, std::string_view bytes) {
     ::send(connection, bytes.data(), bytes.size(), MSG_NOSIGNAL);
 }
 
-class Faults : public ::testing::Test {
+class Faults : public LoopbackTest {
 protected:
     void SetUp() override { Velto::initialize("px-faults"); }
 
@@ -44,15 +43,12 @@ protected:
         Velto::shared().setBaseURL(baseURL);
         return Velto::fireEvent(Event::PURCHASE);
     }
-
-    CompletionCounter lines;
-    platform::ScopedServices services{{.standardOutput = &lines}};
 };
 
 // A POST to `server` that gives up after a second without data: the library's own requests
 // wait 2000 s, so this one is made by hand.
 void postWithIdleTimeout(const SilentServer& server) {
-    platform::HttpRequest request(*platform::URL::fromString(server.url("/velto/mob?")),
+    platform::HttpRequest request(*platform::URL::fromString(server.url()),
                                   platform::CachePolicy::reloadIgnoringLocalCacheData, 1.0);
     request.setHttpMethod("POST");
     platform::httpClient().dataTask(request, &RequestManager::handleCompletion)->resume();
@@ -62,7 +58,7 @@ void postWithIdleTimeout(const SilentServer& server) {
 // a byte at a time holds up nothing else and is heard out.
 TEST_F(Faults, BrokenServersEndEachEventInOneLine) {
     SilentServer trickling, silent, refusing(/*listening=*/false);
-    EXPECT_TRUE(fireAt(trickling.url("/velto/mob?")));
+    EXPECT_TRUE(fireAt(trickling.url()));
     std::thread trickle([slow = takeRequest(trickling)] {
         for (char byte : std::string("HTTP/1.0 200\r\n\r\n")) {
             std::this_thread::sleep_for(250ms);
@@ -71,7 +67,7 @@ TEST_F(Faults, BrokenServersEndEachEventInOneLine) {
         ::close(slow);
     });
     postWithIdleTimeout(silent);
-    EXPECT_TRUE(fireAt(refusing.url("/velto/mob?")));
+    EXPECT_TRUE(fireAt(refusing.url()));
     EXPECT_TRUE(fireAt("file:///etc/hostname?"));  // answered, but not over HTTP
     constexpr char kNotHTTP[] = "\x16\x03\x01\0\xff garbage\r\n\r\n";
     const std::string kOversized = "HTTP/1.1 200 X\r\nContent-Length: 2097152\r\n\r\n";
@@ -81,7 +77,7 @@ TEST_F(Faults, BrokenServersEndEachEventInOneLine) {
           kOversized + std::string(2 << 20, 'x'),  // the client stops at 1 MiB
           std::string(kNotHTTP, sizeof kNotHTTP - 1)}) {
         SilentServer broken;
-        EXPECT_TRUE(fireAt(broken.url("/velto/mob?")));
+        EXPECT_TRUE(fireAt(broken.url()));
         const int connection = takeRequest(broken);
         send(connection, response);
         ::close(connection);
@@ -139,7 +135,7 @@ TEST_F(Faults, TlsAcceptsOnlyAValidCertificateForTheHost) {
         server.routes().Post("/velto/mob", [&arrived](const auto&, auto&) { ++arrived; });
         server.start();
         const int before = lines.successes;
-        ASSERT_TRUE(fireAt(server.url("/velto/mob?"))) << name;
+        ASSERT_TRUE(fireAt(server.url())) << name;
         ASSERT_TRUE(Velto::flush(10)) << name;
         EXPECT_EQ(lines.successes - before, succeeds) << name;
         EXPECT_EQ(arrived, succeeds) << name;

@@ -4,11 +4,12 @@
 
 #include <set>
 
-#include "platform/Services.hpp"
 #include "support/Loopback.hpp"
 
 namespace VeltoSDK::testing {
 namespace {
+
+using HostProcess = LoopbackTest;
 
 // Starts `server` counting the events it is sent in `arrived`.
 void countInto(LocalServer& server, std::atomic<int>& arrived) {
@@ -21,7 +22,7 @@ void countInto(LocalServer& server, std::atomic<int>& arrived) {
 
 // Logging into a closed or full standard output (SIGPIPE at its default, as in most hosts)
 // neither kills the host nor stops its events.
-TEST(HostProcess, ClosedOrFullStandardOutputIsHarmless) {
+TEST_F(HostProcess, ClosedOrFullStandardOutputIsHarmless) {
     std::atomic<int> arrived{0};
     LocalServer server;
     countInto(server, arrived);
@@ -33,9 +34,8 @@ TEST(HostProcess, ClosedOrFullStandardOutputIsHarmless) {
         while (kind == "full pipe" && ::write(fds[1], block.data(), block.size()) > 0) continue;
         if (kind == "closed pipe") ::close(std::exchange(fds[0], -1));
         const int before = arrived;
-        const pid_t host =
-            spawn({VELTOSDK_RELIABILITY_HOST, "fire", "5", server.url("/velto/mob?")}, {},
-                  kind == "closed" ? kClosedOutput : fds[1]);
+        const pid_t host = spawn({VELTOSDK_RELIABILITY_HOST, "fire", "5", server.url()}, {},
+                                 kind == "closed" ? kClosedOutput : fds[1]);
         EXPECT_EQ(exitCode(host, 30s), 0) << kind;
         EXPECT_EQ(arrived - before, 5) << kind;
         for (int fd : fds) ::close(fd);
@@ -44,29 +44,25 @@ TEST(HostProcess, ClosedOrFullStandardOutputIsHarmless) {
 
 // Returning from main while transfers are in flight (to a stalled server, over HTTP and over
 // TLS) neither crashes nor hangs the process.
-TEST(HostProcess, ReturningFromMainMidTransferExitsCleanly) {
+TEST_F(HostProcess, ReturningFromMainMidTransferExitsCleanly) {
     std::atomic<int> arrived{0};
     LocalServer plain, secure(testCertificate());
     countInto(plain, arrived);
     countInto(secure, arrived);
     SilentServer stalled;
-    const int runs = scaled(200, 20);
-    for (int run = 0; run < runs; ++run) {
-        const pid_t host =
-            spawn({VELTOSDK_RELIABILITY_HOST, "exit", std::to_string(run % 5),
-                   stalled.url("/velto/mob?"), plain.url("/velto/mob?"), secure.url("/velto/mob?")},
-                  {"CURL_CA_BUNDLE=" + testCertificate().certFile});
+    for (int run = 0; run < scaled(200, 20); ++run) {
+        const pid_t host = spawn({VELTOSDK_RELIABILITY_HOST, "exit", std::to_string(run % 5),
+                                  stalled.url(), plain.url(), secure.url()},
+                                 {"CURL_CA_BUNDLE=" + testCertificate().certFile});
         ASSERT_EQ(exitCode(host), 0) << "run " << run;
     }
 }
 
 // A child forked after events were fired sends its own with a client of its own.
-TEST(HostProcess, AForkedChildFiresItsOwnEvents) {
+TEST_F(HostProcess, AForkedChildFiresItsOwnEvents) {
 #if defined(__SANITIZE_THREAD__)
     GTEST_SKIP() << "the thread sanitizer cannot start threads after a multi-threaded fork";
 #endif
-    CompletionCounter lines;
-    platform::ScopedServices services({.standardOutput = &lines});
     Collector collector({VELTO_COLLECTOR_PATH, "--port", "0", "--pixel", "px-fork"});
     const std::string baseURL = collector.start();
     ASSERT_FALSE(baseURL.empty());

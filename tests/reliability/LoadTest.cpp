@@ -4,7 +4,6 @@
 
 #include <set>
 
-#include "platform/Services.hpp"
 #include "platform/linux/CurlHttpClient.hpp"
 #include "support/Loopback.hpp"
 
@@ -13,11 +12,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-class Load : public ::testing::Test {
-protected:
-    CompletionCounter lines;
-    platform::ScopedServices services{{.standardOutput = &lines}};
-};
+using Load = LoopbackTest;
 
 // A burst at a server that never answers: every call returns (a call that waited for the
 // server would stop the loop at its deadline), transfers beyond the client's bound fail at
@@ -26,7 +21,7 @@ TEST_F(Load, BurstAtAStalledServerNeverBlocksAndStaysBounded) {
     constexpr int kEvents = 20'000;
     constexpr int kBound = static_cast<int>(platform::linux_os::kMaxTransfers);
     std::optional<SilentServer> stalled(std::in_place);
-    Velto::shared().setBaseURL(stalled->url("/velto/mob?"));
+    Velto::shared().setBaseURL(stalled->url());
     Velto::initialize("px-burst");
     VeltoParams params("1", "USD", "A1,B2,C3", std::nullopt, std::nullopt);
     int accepted = 0;
@@ -64,7 +59,7 @@ TEST_F(Load, FiringWhileTheSettingsChange) {
         }
     });
     server.start();
-    const std::string urls[] = {server.url("/velto/mob?"), "not a url"};
+    const std::string urls[] = {server.url(), "not a url"};
     const char* pixels[] = {"px-a", "px-b", ""};
     Velto::shared().setBaseURL(urls[0]);
     Velto::initialize(pixels[0]);
@@ -122,7 +117,7 @@ TEST_F(Load, ConnectionsToOneHostAreReusedAndAtMostSix) {
     server.routes().set_keep_alive_max_count(100);  // by default it closes after five requests
     server.start();
     Velto::initialize("px-connections");
-    Velto::shared().setBaseURL(server.url("/velto/mob?"));
+    Velto::shared().setBaseURL(server.url());
     for (int i = 0; i < 4; ++i) {
         ASSERT_TRUE(Velto::fireEvent(Event::LEAD));
         ASSERT_TRUE(Velto::flush(10));

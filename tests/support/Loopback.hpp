@@ -27,6 +27,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/Services.hpp"
 #include "platform/StandardOutput.hpp"
 
 extern char** environ;
@@ -215,7 +216,7 @@ public:
         thread_ = std::thread([this] { server_->listen_after_bind(); });
         return *this;
     }
-    std::string url(const std::string& path) const {
+    std::string url(const std::string& path = "/velto/mob?") const {
         return scheme_ + "://127.0.0.1:" + std::to_string(port_) + path;
     }
 
@@ -242,7 +243,7 @@ public:
     }
     ~SilentServer() { ::close(fd_); }
     int fd() const { return fd_; }
-    std::string url(const std::string& path) const {
+    std::string url(const std::string& path = "/velto/mob?") const {
         return "http://127.0.0.1:" + std::to_string(port_) + path;
     }
 
@@ -273,6 +274,13 @@ public:
             if (std::chrono::steady_clock::now() > deadline) return false;
         return true;
     }
+};
+
+// Installs a CompletionCounter as standard output for one test.
+class LoopbackTest : public ::testing::Test {
+protected:
+    CompletionCounter lines;
+    platform::ScopedServices services{{.standardOutput = &lines}};
 };
 
 // Load sizes are multiplied by VELTOSDK_TEST_SCALE (0 < scale <= 1) when set, so slow
