@@ -36,10 +36,9 @@ protected:
     // The messages of the completion lines, in the order they were written.
     std::vector<std::string> completions() const {
         std::vector<std::string> messages;
-        for (const std::string& line : output.lines()) {
+        for (const std::string& line : output.lines())
             if (line.find("[RequestManager]") != std::string::npos)
                 messages.push_back(line.substr(line.find(" -> ") + 4));
-        }
         return messages;
     }
 

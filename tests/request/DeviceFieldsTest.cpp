@@ -59,8 +59,7 @@ TEST_F(DeviceFieldsTest, ModelIsTheSimulatorsOrTheTrimmedMachineName) {
 TEST_F(DeviceFieldsTest, FieldsWithoutAValueAreLeftOut) {
     locale.language = "";
     device.advertisingId = {};
-    device.carrier = testing::FakeCarrier{};
-    device.carrier->name = "";
+    device.carrier.emplace().name = "";
     device.carrier->countryCode = "310";
     Json body = fields();
     for (const char* key : {"lang", "ifa", "carrier", "mnc"}) EXPECT_FALSE(body.contains(key));
