@@ -1,5 +1,3 @@
-#include <gtest/gtest.h>
-
 #include <VeltoSDK/Event.hpp>
 #include <VeltoSDK/Velto.hpp>
 

@@ -12,13 +12,10 @@ int veltoMixedHeadersAgree(void);
 
 static int failures = 0;
 
-#define CHECK(condition)                                                                  \
-    do {                                                                                  \
-        if (!(condition)) {                                                               \
-            fprintf(stderr, "%s:%d: CHECK failed: %s\n", __FILE__, __LINE__, #condition); \
-            ++failures;                                                                   \
-        }                                                                                 \
-    } while (0)
+#define CHECK(condition)                                                                     \
+    ((condition) ? (void)0                                                                   \
+                 : (void)(++failures, fprintf(stderr, "%s:%d: CHECK failed: %s\n", __FILE__, \
+                                              __LINE__, #condition)))
 
 /* The JSON text of `params` equals `expected`; frees the text. */
 static int jsonIs(const VeltoParams* params, const char* expected) {

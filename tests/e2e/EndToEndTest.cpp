@@ -1,11 +1,8 @@
-#include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 #include <VeltoSDK/VeltoSDK.hpp>
 
-#include <cstdlib>
 #include <set>
-#include <thread>
 
 #include "Sourcefiles/VeltoSettings.hpp"
 #include "support/Fakes.hpp"
@@ -15,7 +12,6 @@ namespace VeltoSDK {
 namespace {
 
 using nlohmann::json;
-using namespace std::chrono_literals;
 
 constexpr const char* kPixel = "px-e2e";
 
@@ -40,10 +36,9 @@ protected:
     // The messages of the completion lines, in the order they were written.
     std::vector<std::string> completions() const {
         std::vector<std::string> messages;
-        for (const std::string& line : output.linesWithoutDate()) {
+        for (const std::string& line : output.lines())
             if (line.find("[RequestManager]") != std::string::npos)
                 messages.push_back(line.substr(line.find(" -> ") + 4));
-        }
         return messages;
     }
 

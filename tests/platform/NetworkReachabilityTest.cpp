@@ -21,17 +21,13 @@ std::shared_ptr<NetworkReachability> referenceFor(const char* address, int famil
     return linux_os::networkReachability().createWithAddress(record);
 }
 
-// 1 reachable, 0 not reachable, -1 the flags could not be read.
-int reachable(NetworkReachability& reference) {
-    std::uint32_t flags = 0;
-    if (!reference.getFlags(flags)) return -1;
-    return (flags & kReachabilityFlagReachable) ? 1 : 0;
-}
-
-// Polls briefly: a peer's carrier reaches its partner asynchronously.
-bool becomes(NetworkReachability& reference, int wanted) {
+// Whether `reference` reads as `reachable` within two seconds: a peer's carrier reaches its
+// partner asynchronously. Flags that cannot be read match neither.
+bool becomes(NetworkReachability& reference, bool reachable) {
     for (int i = 0; i < 200; ++i, std::this_thread::sleep_for(std::chrono::milliseconds(10))) {
-        if (reachable(reference) == wanted) return true;
+        std::uint32_t flags = 0;
+        if (reference.getFlags(flags) && bool(flags & kReachabilityFlagReachable) == reachable)
+            return true;
     }
     return false;
 }
@@ -42,27 +38,27 @@ bool run(const std::string& command) {
 
 TEST(NetworkReachabilityTest, ReferencesAreForIPv4AndLoopbackIsReachable) {
     EXPECT_EQ(referenceFor("0.0.0.0", AF_INET6), nullptr);
-    EXPECT_EQ(reachable(*referenceFor("127.0.0.1")), 1);
+    EXPECT_TRUE(becomes(*referenceFor("127.0.0.1"), true));
 }
 
 // In a network namespace of its own the child starts with only a loopback interface, down.
 // Its exit code names the first failed check.
 int freshNamespaceScenario() {
     auto zero = referenceFor("0.0.0.0");
-    if (reachable(*zero) != 0) return 1;
-    if (reachable(*referenceFor("127.0.0.1")) != 0) return 2;  // loopback is down
-    if (!run("ip link set lo up")) return 0;                   // no iproute2: done
-    if (reachable(*referenceFor("127.0.0.1")) != 1) return 3;  // the lookup sees this namespace
-    if (reachable(*zero) != 0) return 4;
+    if (!becomes(*zero, false)) return 1;
+    if (!becomes(*referenceFor("127.0.0.1"), false)) return 2;  // loopback is down
+    if (!run("ip link set lo up")) return 0;                    // no iproute2: done
+    if (!becomes(*referenceFor("127.0.0.1"), true)) return 3;   // the lookup sees this namespace
+    if (!becomes(*zero, false)) return 4;
     if (!run("ip link add v0 type veth peer name v1")) return 0;
     if (!run("ip link set v0 up") || !run("ip addr add 10.9.9.1/24 dev v0") ||
         !run("ip route add default via 10.9.9.2 dev v0"))
         return 10;
-    if (!becomes(*zero, 0)) return 11;  // a default route whose link has no carrier
+    if (!becomes(*zero, false)) return 11;  // a default route whose link has no carrier
     if (!run("ip link set v1 up")) return 12;
-    if (!becomes(*zero, 1)) return 13;
+    if (!becomes(*zero, true)) return 13;
     if (!run("ip link set v0 down")) return 14;
-    if (!becomes(*zero, 0)) return 15;  // the route went with the link
+    if (!becomes(*zero, false)) return 15;  // the route went with the link
     return 0;
 }
 

@@ -1,20 +1,15 @@
-#include <fcntl.h>
-#include <gtest/gtest.h>
-#include <unistd.h>
 #include <nlohmann/json.hpp>
 
 #include <VeltoSDK/VeltoSDK.hpp>
 
 #include <set>
-#include <utility>
 
-#include "platform/Services.hpp"
 #include "support/Loopback.hpp"
 
 namespace VeltoSDK::testing {
 namespace {
 
-using namespace std::chrono_literals;
+using HostProcess = LoopbackTest;
 
 // Starts `server` counting the events it is sent in `arrived`.
 void countInto(LocalServer& server, std::atomic<int>& arrived) {
@@ -27,26 +22,21 @@ void countInto(LocalServer& server, std::atomic<int>& arrived) {
 
 // Logging into a closed or full standard output (SIGPIPE at its default, as in most hosts)
 // neither kills the host nor stops its events.
-TEST(HostProcess, ClosedOrFullStandardOutputIsHarmless) {
+TEST_F(HostProcess, ClosedOrFullStandardOutputIsHarmless) {
     std::atomic<int> arrived{0};
     LocalServer server;
     countInto(server, arrived);
     for (const std::string kind : {"closed pipe", "full pipe", "full device", "closed"}) {
         int fds[2] = {-1, -1};
         if (kind == "full device") fds[1] = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
-        if (kind.ends_with("pipe")) {
-            ASSERT_EQ(::pipe2(fds, O_CLOEXEC | O_NONBLOCK), 0);
-        }
+        ASSERT_TRUE(!kind.ends_with("pipe") || ::pipe2(fds, O_CLOEXEC | O_NONBLOCK) == 0);
         const std::string block(4096, 'x');
-        while (kind == "full pipe" && ::write(fds[1], block.data(), block.size()) > 0) {
-        }
+        while (kind == "full pipe" && ::write(fds[1], block.data(), block.size()) > 0) continue;
         if (kind == "closed pipe") ::close(std::exchange(fds[0], -1));
         const int before = arrived;
-        auto host =
-            waitBounded(spawn({VELTOSDK_RELIABILITY_HOST, "fire", "5", server.url("/velto/mob?")},
-                              {}, kind == "closed" ? kClosedOutput : fds[1]),
-                        30s);
-        EXPECT_TRUE(exitedWith(host, 0)) << kind << ": status " << host.value_or(-1);
+        const pid_t host = spawn({VELTOSDK_RELIABILITY_HOST, "fire", "5", server.url()}, {},
+                                 kind == "closed" ? kClosedOutput : fds[1]);
+        EXPECT_EQ(exitCode(host, 30s), 0) << kind;
         EXPECT_EQ(arrived - before, 5) << kind;
         for (int fd : fds) ::close(fd);
     }
@@ -54,29 +44,25 @@ TEST(HostProcess, ClosedOrFullStandardOutputIsHarmless) {
 
 // Returning from main while transfers are in flight (to a stalled server, over HTTP and over
 // TLS) neither crashes nor hangs the process.
-TEST(HostProcess, ReturningFromMainMidTransferExitsCleanly) {
+TEST_F(HostProcess, ReturningFromMainMidTransferExitsCleanly) {
     std::atomic<int> arrived{0};
     LocalServer plain, secure(testCertificate());
     countInto(plain, arrived);
     countInto(secure, arrived);
     SilentServer stalled;
-    const int runs = scaled(200, 20);
-    for (int run = 0; run < runs; ++run) {
-        auto host = waitBounded(
-            spawn({VELTOSDK_RELIABILITY_HOST, "exit", std::to_string(run % 5),
-                   stalled.url("/velto/mob?"), plain.url("/velto/mob?"), secure.url("/velto/mob?")},
-                  {"CURL_CA_BUNDLE=" + testCertificate().certFile}));
-        ASSERT_TRUE(exitedWith(host, 0)) << "run " << run << " status " << host.value_or(-1);
+    for (int run = 0; run < scaled(200, 20); ++run) {
+        const pid_t host = spawn({VELTOSDK_RELIABILITY_HOST, "exit", std::to_string(run % 5),
+                                  stalled.url(), plain.url(), secure.url()},
+                                 {"CURL_CA_BUNDLE=" + testCertificate().certFile});
+        ASSERT_EQ(exitCode(host), 0) << "run " << run;
     }
 }
 
 // A child forked after events were fired sends its own with a client of its own.
-TEST(HostProcess, AForkedChildFiresItsOwnEvents) {
+TEST_F(HostProcess, AForkedChildFiresItsOwnEvents) {
 #if defined(__SANITIZE_THREAD__)
     GTEST_SKIP() << "the thread sanitizer cannot start threads after a multi-threaded fork";
 #endif
-    CompletionCounter lines;
-    platform::ScopedServices services({.standardOutput = &lines});
     Collector collector({VELTO_COLLECTOR_PATH, "--port", "0", "--pixel", "px-fork"});
     const std::string baseURL = collector.start();
     ASSERT_FALSE(baseURL.empty());
@@ -93,14 +79,13 @@ TEST(HostProcess, AForkedChildFiresItsOwnEvents) {
     pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
-        bool sent = fireFrom("child") && Velto::flush(10) && lines.successes() == 2;
+        bool sent = fireFrom("child") && Velto::flush(10) && lines.successes == 2;
         ::_exit(sent ? 0 : 1);
     }
     EXPECT_TRUE(fireFrom("parent-after"));
     EXPECT_TRUE(Velto::flush(10));
-    auto status = waitBounded(child);
-    EXPECT_TRUE(exitedWith(status, 0)) << "child status " << status.value_or(-1);
-    EXPECT_EQ(lines.successes(), 2) << "the parent's own lines";
+    EXPECT_EQ(exitCode(child), 0) << "the child's exit code";
+    EXPECT_EQ(lines.successes, 2) << "the parent's own lines";
 
     std::multiset<std::string> senders;
     for (int n = 0; n < 3; ++n) {

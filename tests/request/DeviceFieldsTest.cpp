@@ -1,5 +1,3 @@
-#include <gtest/gtest.h>
-
 #include <nlohmann/json.hpp>
 
 #include "Sourcefiles/PostBody.hpp"
@@ -41,9 +39,7 @@ TEST_F(DeviceFieldsTest, TrackingPermissionFollowsTheOSVersion) {
 
 TEST_F(DeviceFieldsTest, ModelIsTheSimulatorsOrTheTrimmedMachineName) {
     const std::pair<std::string, std::string> machines[] = {
-        {testing::unameField("\x01\x7F"
-                             "a\tb\x1F"),
-         "a\tb"},
+        {testing::unameField("\x01\177a\tb\x1F"), "a\tb"},
         {testing::unameField(" arm "), " arm "},
         // Bytes above 127 are Latin-1 characters; U+0085 (Cc) and U+00AD (Cf) trim.
         {testing::unameField("\x85\xE9t\xE9\xAD"), "\xC3\xA9t\xC3\xA9"},
@@ -63,8 +59,7 @@ TEST_F(DeviceFieldsTest, ModelIsTheSimulatorsOrTheTrimmedMachineName) {
 TEST_F(DeviceFieldsTest, FieldsWithoutAValueAreLeftOut) {
     locale.language = "";
     device.advertisingId = {};
-    device.carrier = testing::FakeCarrier{};
-    device.carrier->name = "";
+    device.carrier.emplace().name = "";
     device.carrier->countryCode = "310";
     Json body = fields();
     for (const char* key : {"lang", "ifa", "carrier", "mnc"}) EXPECT_FALSE(body.contains(key));

@@ -1,7 +1,4 @@
-#include <gtest/gtest.h>
-
 #include <thread>
-#include <vector>
 
 #include "Sourcefiles/Reachability.hpp"
 #include "platform/NotificationCenter.hpp"

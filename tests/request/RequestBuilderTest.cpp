@@ -1,7 +1,4 @@
-#include <gtest/gtest.h>
-
-#include <VeltoSDK/Velto.hpp>
-#include <VeltoSDK/VeltoParams.hpp>
+#include <VeltoSDK/VeltoSDK.hpp>
 
 #include <nlohmann/json.hpp>
 
@@ -41,7 +38,6 @@ TEST_F(RequestBuilderTest, RequestCarriesExactlyItsFieldsAndTheLogSaysSo) {
     ASSERT_TRUE(request);
     const std::string url = base + "e=a&b=c&pi=pixel-7";  // joined without escaping
     EXPECT_EQ(request->url().absoluteString(), url);
-    EXPECT_EQ(request->httpMethod(), "POST");  // the headers are checked end to end
     const std::string& body = request->httpBody();
     EXPECT_NE(body.find("{\n    \""), std::string::npos) << "pretty-printed: " << body;
     EXPECT_EQ(nlohmann::json::parse(body), nlohmann::json::parse(buildPostBody(&params)));
@@ -65,9 +61,7 @@ TEST_F(RequestBuilderTest, InvalidURLYieldsNoRequestAndNoFurtherLine) {
 
 TEST_F(RequestBuilderTest, InvalidUTF8YieldsTheErrorLineNamingTheMemberAndNoRequest) {
     VeltoParams params;
-    params.put("color",
-               "r\xFF"
-               "d");
+    params.put("color", "r\377d");
     params.put("ii", "A1,\xC0\xAF");  // an overlong "/"
     EXPECT_FALSE(build("Purchase", &params));
     params = VeltoParams();

@@ -41,22 +41,16 @@ public:
         std::lock_guard lock(mutex_);
         return writes_;
     }
-    // The log lines without the date (its first two words) and the line feed.
-    std::vector<std::string> linesWithoutDate() const {
+    // The log lines without the date (their first two words), the line number and the line
+    // feed: "[tag] [file] function -> message".
+    std::vector<std::string> lines() const {
         std::vector<std::string> lines;
         for (std::string text : writes()) {
             text.erase(0, text.find(' ', text.find(' ') + 1) + 1);
             if (text.ends_with('\n')) text.pop_back();
-            lines.push_back(text);
+            lines.push_back(std::regex_replace(text, std::regex(R"(\]:\d+ )"), "] ",
+                                               std::regex_constants::format_first_only));
         }
-        return lines;
-    }
-    // The same without the line numbers: "[tag] [file] function -> message".
-    std::vector<std::string> lines() const {
-        std::vector<std::string> lines = linesWithoutDate();
-        for (std::string& line : lines)
-            line = std::regex_replace(line, std::regex(R"(\]:\d+ )"), "] ",
-                                      std::regex_constants::format_first_only);
         return lines;
     }
     void clear() {
@@ -99,10 +93,6 @@ public:
     std::optional<std::string> mobileNetworkCode() override { return networkCode; }
 };
 
-// E621E1F8-C36C-495A-93FC-0C247A3E6E5F.
-inline constexpr platform::UUID kSampleAdvertisingId{
-    0xE6, 0x21, 0xE1, 0xF8, 0xC3, 0x6C, 0x49, 0x5A, 0x93, 0xFC, 0x0C, 0x24, 0x7A, 0x3E, 0x6E, 0x5F};
-
 // A machine field as uname fills it: `name` followed by NULs up to 256 bytes.
 inline std::string unameField(std::string name) {
     name.resize(256, '\0');
@@ -114,7 +104,8 @@ public:
     std::string version = "17.2";
     std::map<std::string, std::string, std::less<>> environment;
     std::string machine = unameField("arm64");
-    platform::UUID advertisingId = kSampleAdvertisingId;
+    platform::UUID advertisingId = {0xE6, 0x21, 0xE1, 0xF8, 0xC3, 0x6C, 0x49, 0x5A,
+                                    0x93, 0xFC, 0x0C, 0x24, 0x7A, 0x3E, 0x6E, 0x5F};
     bool trackingEnabled = true;
     int trackingStatus = 3;
     std::optional<FakeCarrier> carrier;

@@ -27,6 +27,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/Services.hpp"
 #include "platform/StandardOutput.hpp"
 
 extern char** environ;
@@ -59,8 +60,8 @@ inline pid_t spawn(std::vector<std::string> args, std::vector<std::string> env =
         ::sigprocmask(SIG_SETMASK, &none, nullptr);
         ::signal(SIGPIPE, SIG_DFL);
         ::dup2(devNull, STDERR_FILENO);
-        if (out == kClosedOutput) ::close(STDOUT_FILENO);
-        if (out != kClosedOutput) ::dup2(out >= 0 ? out : devNull, STDOUT_FILENO);
+        out == kClosedOutput ? ::close(STDOUT_FILENO)
+                             : ::dup2(out >= 0 ? out : devNull, STDOUT_FILENO);
         ::execve(argv[0], argv.data(), envp.data());
         ::_exit(127);
     }
@@ -68,20 +69,18 @@ inline pid_t spawn(std::vector<std::string> args, std::vector<std::string> env =
     return pid;
 }
 
-// The wait status of `pid`; none, and the process killed, when it runs longer than `allowed`.
-inline std::optional<int> waitBounded(pid_t pid, std::chrono::milliseconds allowed = 10s) {
+// How `pid` ended: its exit code, 128 + the signal that ended it, or -1 when it ran longer than
+// `allowed` and was killed.
+inline int exitCode(pid_t pid, std::chrono::milliseconds allowed = 10s) {
     const auto deadline = std::chrono::steady_clock::now() + allowed;
     for (int status = 0; std::chrono::steady_clock::now() < deadline;
          std::this_thread::sleep_for(5ms)) {
-        if (waitpid(pid, &status, WNOHANG) == pid) return status;
+        if (waitpid(pid, &status, WNOHANG) == pid)
+            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     }
     kill(pid, SIGKILL);
     waitpid(pid, nullptr, 0);
-    return std::nullopt;
-}
-
-inline bool exitedWith(std::optional<int> status, int code) {
-    return status && WIFEXITED(*status) && WEXITSTATUS(*status) == code;
+    return -1;
 }
 
 // A fresh directory, removed with its contents.
@@ -129,15 +128,14 @@ inline TestCertificate writeCertificate(const std::string& directory, const std:
     if (X509_sign(x, key.get(), EVP_sha256()) <= 0) throw std::runtime_error("cannot sign");
 
     const std::string base = directory + "/" + name;
-    FILE* keyFile = std::fopen((base + ".key").c_str(), "w");
-    FILE* certFile = std::fopen((base + ".crt").c_str(), "w");
-    bool written =
-        keyFile && certFile &&
-        PEM_write_PrivateKey(keyFile, key.get(), nullptr, nullptr, 0, nullptr, nullptr) &&
-        PEM_write_X509(certFile, x);
-    if (keyFile) std::fclose(keyFile);
-    if (certFile) std::fclose(certFile);
-    if (!written) throw std::runtime_error("cannot write " + base);
+    auto save = [&](const std::string& path, auto write) {
+        std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "w"), std::fclose);
+        if (!file || !write(file.get())) throw std::runtime_error("cannot write " + path);
+    };
+    save(base + ".key", [&](FILE* f) {
+        return PEM_write_PrivateKey(f, key.get(), nullptr, nullptr, 0, nullptr, nullptr);
+    });
+    save(base + ".crt", [&](FILE* f) { return PEM_write_X509(f, x); });
     return {base + ".crt", base + ".key"};
 }
 
@@ -159,7 +157,7 @@ public:
         out_ = fds[0];
     }
     ~Collector() {
-        if (pid_ > 0 && kill(pid_, SIGKILL) == 0) waitBounded(pid_);
+        if (pid_ > 0 && kill(pid_, SIGKILL) == 0) exitCode(pid_);
         if (out_ >= 0) close(out_);
     }
 
@@ -199,10 +197,6 @@ private:
     std::string buffer_;
 };
 
-inline std::string loopbackURL(const std::string& scheme, int port, const std::string& path) {
-    return scheme + "://127.0.0.1:" + std::to_string(port) + path;
-}
-
 // An httplib server on 127.0.0.1 and a free port: add routes, then start().
 class LocalServer {
 public:
@@ -222,7 +216,9 @@ public:
         thread_ = std::thread([this] { server_->listen_after_bind(); });
         return *this;
     }
-    std::string url(const std::string& path) const { return loopbackURL(scheme_, port_, path); }
+    std::string url(const std::string& path = "/velto/mob?") const {
+        return scheme_ + "://127.0.0.1:" + std::to_string(port_) + path;
+    }
 
 private:
     std::unique_ptr<httplib::Server> server_;
@@ -247,7 +243,9 @@ public:
     }
     ~SilentServer() { ::close(fd_); }
     int fd() const { return fd_; }
-    std::string url(const std::string& path) const { return loopbackURL("http", port_, path); }
+    std::string url(const std::string& path = "/velto/mob?") const {
+        return "http://127.0.0.1:" + std::to_string(port_) + path;
+    }
 
 private:
     int fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -258,31 +256,31 @@ private:
 // that large runs measure the library rather than the log.
 class CompletionCounter final : public platform::StandardOutput {
 public:
+    std::atomic<int> total{0}, successes{0}, transportErrors{0};
+
     void write(std::string_view text) override {
         constexpr std::string_view kCompletion = "requestForVeltoUnit(eventName:eventParams:) -> ";
         size_t at = text.find(kCompletion);
         if (at == std::string_view::npos) return;
         std::string_view message = text.substr(at + kCompletion.size());
-        if (message.starts_with("Data Posted Successfully"))
-            ++success_;
-        else if (message.starts_with("Error: calling Post APi Optional("))
-            ++transportError_;
-        else
-            ++other_;
+        successes += message.starts_with("Data Posted Successfully");
+        transportErrors += message.starts_with("Error: calling Post APi Optional(");
+        ++total;  // last: whoever sees the total sees the kinds counted
     }
-    int total() const { return success_ + transportError_ + other_; }
-    int successes() const { return success_; }
-    int transportErrors() const { return transportError_; }
     // Waits until `count` lines came, at most `timeout`.
     bool waitFor(int count, std::chrono::milliseconds timeout) const {
         const auto deadline = std::chrono::steady_clock::now() + timeout;
-        for (; total() < count; std::this_thread::sleep_for(10ms))
+        for (; total < count; std::this_thread::sleep_for(10ms))
             if (std::chrono::steady_clock::now() > deadline) return false;
         return true;
     }
+};
 
-private:
-    std::atomic<int> success_{0}, transportError_{0}, other_{0};
+// Installs a CompletionCounter as standard output for one test.
+class LoopbackTest : public ::testing::Test {
+protected:
+    CompletionCounter lines;
+    platform::ScopedServices services{{.standardOutput = &lines}};
 };
 
 // Load sizes are multiplied by VELTOSDK_TEST_SCALE (0 < scale <= 1) when set, so slow

@@ -9,17 +9,11 @@ using nlohmann::json;
 
 // A body as the library sends it for a purchase with value, currency, two item ids and one
 // free pair, on Wi-Fi, without a carrier.
-json workedExampleBody() {
-    return json::parse(R"({
-        "va": "25", "c": "USD", "ii": ["A1", "B2"],
-        "custom": [{"k": "color", "v": ["red", "blue"]}],
-        "et": 1700000000123, "it": 1700000000000, "st": 1700000000050,
-        "appid": "com.example.shop", "v": "1.0", "lang": "en",
-        "os": "iOS 17.1", "devmake": "Apple", "devmodel": "x86_64",
-        "ifa": "6D92078A-8246-4BA4-AE5B-76104861E7DC", "ifatype": "IDFA",
-        "late": false, "conntype": "wifi"
-    })");
-}
+const json kWorkedExample = json::parse(R"({"va": "25", "c": "USD", "ii": ["A1", "B2"],
+    "custom": [{"k": "color", "v": ["red", "blue"]}], "et": 1700000000123, "it": 1700000000000,
+    "st": 1700000000050, "appid": "com.example.shop", "v": "1.0", "lang": "en", "os": "iOS 17.1",
+    "devmake": "Apple", "devmodel": "x86_64", "ifa": "6D92078A-8246-4BA4-AE5B-76104861E7DC",
+    "ifatype": "IDFA", "late": false, "conntype": "wifi"})");
 
 // The member of the body the validator names as faulty; none when it accepts the body.
 std::optional<std::string> faultyField(const json& body) {
@@ -31,27 +25,21 @@ std::optional<std::string> faultyField(const json& body) {
 
 // The worked example with `key` set to `value`, or removed when `value` is discarded.
 json with(const std::string& key, json value = json::value_t::discarded) {
-    json body = workedExampleBody();
+    json body = kWorkedExample;
     if (value.is_discarded()) body.erase(key);
     if (!value.is_discarded()) body[key] = std::move(value);
     return body;
 }
 
 TEST(BodyValidator, AcceptsBodiesTheLibraryCanSend) {
-    json everyKey = workedExampleBody();
-    everyKey.update(json{{"itp", {"shoe"}},
-                         {"in", {"", ""}},
-                         {"late", true},
-                         {"carrier", "Net"},
-                         {"mcc", "310"},
-                         {"mnc", "410"}});
+    json everyKey = kWorkedExample;
+    everyKey.update(json::parse(R"({"itp": ["shoe"], "in": ["", ""], "late": true,
+        "carrier": "Net", "mcc": "310", "mnc": "410"})"));
     ASSERT_EQ(everyKey.size(), 22u);
-    json minimal{
-        {"et", 1},           {"it", 0},       {"st", -5}, {"os", "iOS 1"}, {"devmake", "Apple"},
-        {"ifatype", "IDFA"}, {"conntype", ""}};
-    for (const json& body : {everyKey, minimal}) {
+    json minimal = json::parse(R"({"et": 1, "it": 0, "st": -5, "os": "iOS 1", "devmake": "Apple",
+        "ifatype": "IDFA", "conntype": ""})");
+    for (const json& body : {everyKey, minimal})
         EXPECT_EQ(faultyField(body), std::nullopt) << body.dump();
-    }
 }
 
 TEST(BodyValidator, RejectsEachKindOfViolationNamingTheMember) {

@@ -54,11 +54,8 @@ TEST(FireOptions, ParsesArguments) {
         {{"--pixel-id", "p", "--timeout", "inf", "A"}, "usage"},
         {{"--debug=yes", "--pixel-id", "p", "A"}, "usage"},
     };
-    for (const auto& [args, expected] : cases) {
-        std::string joined;
-        for (const auto& arg : args) joined += "[" + arg + "]";
-        EXPECT_EQ(parsed(args), expected) << joined;
-    }
+    for (const auto& [args, expected] : cases)
+        EXPECT_EQ(parsed(args), expected) << ::testing::PrintToString(args);
 }
 
 }  // namespace

@@ -1,5 +1,3 @@
-#include <gtest/gtest.h>
-
 #include "Sourcefiles/RequestManager.hpp"
 #include "tests/support/Fakes.hpp"
 
@@ -22,41 +20,38 @@ TEST_F(RequestManagerTest, EveryRowOfTheDecisionTable) {
         std::optional<std::string> data;
         std::optional<URLResponse> response;
         const TransportError* error;
-        std::string line;  // the error message, or `success`
+        std::string line;
     };
-    auto http = [](int status, std::optional<std::string> body) {
-        return Case{std::move(body), URLResponse{status}, nullptr, ""};
+    auto http = [](int status, std::optional<std::string> body, std::string line) {
+        return Case{std::move(body), URLResponse{status}, nullptr, std::move(line)};
     };
-    auto row = [](Case c, std::string line) { return c.line = std::move(line), c; };
     const Case cases[] = {
         {std::nullopt, std::nullopt, &failure, failed},  // a transport error wins
         {"ok", URLResponse{200}, &failure, failed},
         {"body", std::nullopt, nullptr, E + "Invalid HTTPURLResponse"},
         {"body", URLResponse{}, nullptr, E + "Invalid HTTPURLResponse"},  // not HTTP
-        row(http(200, std::nullopt), success),  // 200 is success whatever the body
-        row(http(200, marker + "UNREGISTERED_PIXEL_ID\"}"), success),
-        row(http(204, ""), E + "did not receive data"),
-        row(http(500, "Internal error"), E + "Internal error"),  // no marker: the body
-        row(http(400, "Failed to parse pixel UNREGISTERED_PIXEL_ID"),
-            E + "Failed to parse pixel UNREGISTERED_PIXEL_ID"),       // the marker needs its colon
-        row(http(400, "\xff"), E + "Failed to parse pixel"),          // not UTF-8
-        row(http(400, "\xed\xa0\x80"), E + "Failed to parse pixel"),  // an encoded surrogate
-        row(http(400, "\xc0\xaf"), E + "Failed to parse pixel"),      // overlong "/"
-        row(http(400, "caf\xc3\xa9"), E + "caf\xc3\xa9"),
-        row(http(400, marker + "PIXEL_UNSUPPORTED_EVENT UNREGISTERED_PIXEL_ID\"}"),
-            E + "Velto server does not recognize Velto Id"),
-        row(http(400, marker + "PIXEL_MISSING_REQUIRED_FIELD error_string:\"e\"\"}"),
-            E + "Event field is missing"),
-        row(http(400, marker + "PIXEL_UNSUPPORTED_EVENT\"}"),
-            E + "Velto server does not support Event"),
+        http(200, std::nullopt, success),  // 200 is success whatever the body
+        http(200, marker + "UNREGISTERED_PIXEL_ID\"}", success),
+        http(204, "", E + "did not receive data"),
+        http(500, "Internal error", E + "Internal error"),  // no marker: the body
+        http(400, "Failed to parse pixel UNREGISTERED_PIXEL_ID",
+             E + "Failed to parse pixel UNREGISTERED_PIXEL_ID"),  // the marker needs its colon
+        http(400, "\xff", E + "Failed to parse pixel"),           // not UTF-8
+        http(400, "\xed\xa0\x80", E + "Failed to parse pixel"),   // an encoded surrogate
+        http(400, "\xc0\xaf", E + "Failed to parse pixel"),       // overlong "/"
+        http(400, "caf\xc3\xa9", E + "caf\xc3\xa9"),
+        http(400, marker + "PIXEL_UNSUPPORTED_EVENT UNREGISTERED_PIXEL_ID\"}",
+             E + "Velto server does not recognize Velto Id"),
+        http(400, marker + "PIXEL_MISSING_REQUIRED_FIELD error_string:\"e\"\"}",
+             E + "Event field is missing"),
+        http(400, marker + "PIXEL_UNSUPPORTED_EVENT\"}", E + "Velto server does not support Event"),
         // A missing field other than e falls through to the unsupported-event row, then on.
-        row(http(400,
-                 marker +
-                     "PIXEL_MISSING_REQUIRED_FIELD error_string:\"pi\" PIXEL_UNSUPPORTED_EVENT\"}"),
-            E + "Velto server does not support Event"),
-        row(http(400, marker + "PIXEL_MISSING_REQUIRED_FIELD error_string:\"pi\"\"}"),
-            E + "Required field is missing"),
-        row(http(400, marker + "unregistered_pixel_id\"}"), E + "Required field is missing"),
+        http(400,
+             marker + "PIXEL_MISSING_REQUIRED_FIELD error_string:\"pi\" PIXEL_UNSUPPORTED_EVENT\"}",
+             E + "Velto server does not support Event"),
+        http(400, marker + "PIXEL_MISSING_REQUIRED_FIELD error_string:\"pi\"\"}",
+             E + "Required field is missing"),
+        http(400, marker + "unregistered_pixel_id\"}", E + "Required field is missing"),
     };
     for (const Case& c : cases) {
         output.clear();
