@@ -16,7 +16,7 @@ class VeltoParams;
 // it: no tree is built on the host's thread. Each key is written once and no member is null.
 class PostBody {
 public:
-    // A text that is not valid UTF-8; the body cannot be sent.
+    // A text the body cannot carry: not valid UTF-8, or too long. The body cannot be sent.
     class InvalidText : public std::runtime_error {
         using std::runtime_error::runtime_error;
     };
@@ -25,7 +25,7 @@ public:
     PostBody(const PostBody&) = delete;
     PostBody& operator=(const PostBody&) = delete;
 
-    // These throw InvalidText when a text is not valid UTF-8.
+    // These throw InvalidText for a text the body cannot carry.
     void addText(std::string_view key, std::string_view text);
     void addNumber(std::string_view key, std::int64_t number);
     void addFlag(std::string_view key, bool flag);
