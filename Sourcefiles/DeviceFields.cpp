@@ -3,9 +3,9 @@
 
 #include "../platform/DeviceInfo.hpp"
 #include "../platform/LocaleInfo.hpp"
-#include "../platform/Services.hpp"
 #include "PostBody.hpp"
 #include "Reachability.hpp"
+#include "platform/Platform.hpp"
 
 namespace VeltoSDK {
 namespace {
@@ -34,7 +34,7 @@ std::string latin1ToUTF8(std::string_view bytes) {
 }
 
 void addLanguage(PostBody& body) {
-    std::optional<std::string> language = platform::localeInfo().languageCode();
+    std::optional<std::string> language = platform::current().localeInfo->languageCode();
     if (language && !language->empty()) body.addText("lang", *language);
 }
 
@@ -76,7 +76,7 @@ void addCarrierProperty(PostBody& body, const char* key, platform::Carrier& carr
 }  // namespace
 
 std::string deviceModelIdentifier() {
-    platform::DeviceInfo& device = platform::deviceInfo();
+    platform::DeviceInfo& device = *platform::current().deviceInfo;
     if (std::optional<std::string> simulated =
             device.environmentValue("SIMULATOR_MODEL_IDENTIFIER")) {
         return std::move(*simulated);
@@ -93,7 +93,7 @@ std::string deviceModelIdentifier() {
 }
 
 std::string advertisingIdentifierText() {
-    platform::UUID identifier = platform::deviceInfo().advertisingIdentifier();
+    platform::UUID identifier = platform::current().deviceInfo->advertisingIdentifier();
     if (std::all_of(identifier.begin(), identifier.end(), [](std::uint8_t b) { return b == 0; })) {
         return {};
     }
@@ -101,7 +101,7 @@ std::string advertisingIdentifierText() {
 }
 
 void addDeviceFields(PostBody& body) {
-    platform::DeviceInfo& device = platform::deviceInfo();
+    platform::DeviceInfo& device = *platform::current().deviceInfo;
     addLanguage(body);
     body.addText("os", "iOS " + device.systemVersion());
     body.addText("devmake", "Apple");

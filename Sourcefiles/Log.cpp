@@ -14,8 +14,8 @@
 
 #include "../platform/Clock.hpp"
 #include "../platform/LocaleInfo.hpp"
-#include "../platform/Services.hpp"
 #include "../platform/StandardOutput.hpp"
+#include "platform/Platform.hpp"
 
 namespace VeltoSDK {
 namespace {
@@ -96,8 +96,8 @@ class CachedFormatters {
 public:
     static CachedFormatters& current() {
         thread_local CachedFormatters cached;
-        std::string localeName = platform::localeInfo().localeName();
-        std::string timeZoneId = platform::localeInfo().timeZoneId();
+        std::string localeName = platform::current().localeInfo->localeName();
+        std::string timeZoneId = platform::current().localeInfo->timeZoneId();
         if (!cached.whole_ || cached.localeName_ != localeName ||
             cached.timeZoneId_ != timeZoneId) {
             cached.whole_ = makeFormatter(Log::dateFormat, localeName, timeZoneId);
@@ -161,14 +161,14 @@ void write(std::string_view tag, std::string_view message, std::string_view file
     text += " -> ";
     text += message;
     text += '\n';
-    platform::standardOutput().write(text);
+    platform::current().standardOutput->write(text);
 }
 
 }  // namespace
 
 std::string Log::formattedNow() {
     CachedFormatters& formatters = CachedFormatters::current();
-    return formatters.format(platform::clock().secondsSince1970() * 1000.0);
+    return formatters.format(platform::current().clock->secondsSince1970() * 1000.0);
 }
 
 std::string_view Log::sourceFileName(std::string_view path) {

@@ -3,9 +3,9 @@
 #include <limits>
 
 #include "../platform/BundleInfo.hpp"
-#include "../platform/Services.hpp"
 #include "UTF8.hpp"
 #include "VeltoSettings.hpp"
+#include "platform/Platform.hpp"
 
 namespace VeltoSDK {
 namespace {
@@ -107,7 +107,7 @@ void addTimeFields(PostBody& body) {
 }
 
 void addAppFields(PostBody& body) {
-    platform::BundleInfo& bundle = platform::bundleInfo();
+    platform::BundleInfo& bundle = *platform::current().bundleInfo;
     if (std::optional<std::string> appId = bundle.mainBundleIdentifier()) {
         body.addText("appid", *appId);
     }

@@ -2,7 +2,7 @@
 
 #include "../platform/NetworkReachability.hpp"
 #include "../platform/NotificationCenter.hpp"
-#include "../platform/Services.hpp"
+#include "platform/Platform.hpp"
 
 namespace VeltoSDK {
 
@@ -32,7 +32,7 @@ std::shared_ptr<Reachability> Reachability::createForZeroAddress() {
     sockaddr_in zeroAddress{};
     zeroAddress.sin_family = AF_INET;
     std::shared_ptr<platform::NetworkReachability> ref =
-        platform::networkReachability().createWithAddress(zeroAddress);
+        platform::current().networkReachability->createWithAddress(zeroAddress);
     if (!ref) return nullptr;
     return create(std::move(ref));
 }
@@ -98,12 +98,13 @@ void Reachability::refreshFlags() {
 void Reachability::announceChange() {
     Callback chosen =
         currentConnection() != ConnectionType::Unavailable ? whenReachable_ : whenUnreachable_;
-    platform::mainQueue().async([monitor = weak_from_this(), callback = std::move(chosen)] {
-        std::shared_ptr<Reachability> self = monitor.lock();
-        if (!self) return;
-        if (callback) callback(*self);
-        self->notificationCenter().post(reachabilityChangedNotification(), self.get());
-    });
+    platform::current().mainQueue->async(
+        [monitor = weak_from_this(), callback = std::move(chosen)] {
+            std::shared_ptr<Reachability> self = monitor.lock();
+            if (!self) return;
+            if (callback) callback(*self);
+            self->notificationCenter().post(reachabilityChangedNotification(), self.get());
+        });
 }
 
 void Reachability::stopNotifier() {

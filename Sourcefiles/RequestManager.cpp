@@ -1,9 +1,9 @@
 #include "RequestManager.hpp"
 
-#include "../platform/Services.hpp"
 #include "Log.hpp"
 #include "RequestBuilder.hpp"
 #include "UTF8.hpp"
+#include "platform/Platform.hpp"
 
 namespace VeltoSDK {
 namespace {
@@ -27,8 +27,8 @@ bool RequestManager::requestForVeltoUnit(std::string_view eventName,
     std::optional<platform::HttpRequest> request =
         RequestBuilder().buildVeltoRequest(eventName, eventParams);
     if (!request) return false;
-    std::shared_ptr<platform::DataTask> task =
-        platform::httpClient().dataTask(std::move(*request), &RequestManager::handleCompletion);
+    std::shared_ptr<platform::DataTask> task = platform::current().httpClient->dataTask(
+        std::move(*request), &RequestManager::handleCompletion);
     if (!task) return false;
     task->resume();
     return true;

@@ -2,7 +2,7 @@
 
 #include <atomic>
 #include "../platform/HttpClient.hpp"
-#include "../platform/Services.hpp"
+#include "platform/Platform.hpp"
 
 #include "Blank.hpp"
 #include "Log.hpp"
@@ -46,7 +46,9 @@ bool Velto::fireEvent(std::string_view eventName, const VeltoParams* eventParams
     return RequestManager::shared().requestForVeltoUnit(eventName, eventParams);
 }
 
-bool Velto::flush(double timeoutSeconds) { return platform::httpClient().flush(timeoutSeconds); }
+bool Velto::flush(double timeoutSeconds) {
+    return platform::current().httpClient->flush(timeoutSeconds);
+}
 
 std::string Velto::baseURL() const { return settings().baseURL.get(); }
 

@@ -3,9 +3,9 @@
 #include <cmath>
 
 #include "../platform/Clock.hpp"
-#include "../platform/Services.hpp"
 #include "Blank.hpp"
 #include "Log.hpp"
+#include "platform/Platform.hpp"
 
 namespace VeltoSDK {
 namespace {
@@ -21,7 +21,8 @@ VeltoSettings& VeltoSettings::shared() {
 VeltoSettings::VeltoSettings() : initTime_(currentTimeMillis()) {}
 
 std::int64_t VeltoSettings::currentTimeMillis() {
-    return static_cast<std::int64_t>(std::trunc(platform::clock().secondsSince1970() * 1000.0));
+    return static_cast<std::int64_t>(
+        std::trunc(platform::current().clock->secondsSince1970() * 1000.0));
 }
 
 void VeltoSettings::setup(std::string_view pixelId) {

@@ -10,7 +10,7 @@
 
 #include "Sourcefiles/RequestBuilder.hpp"
 #include "Sourcefiles/VeltoSettings.hpp"
-#include "platform/Services.hpp"
+#include "platform/Platform.hpp"
 #include "platform/StandardOutput.hpp"
 
 namespace {
@@ -44,7 +44,8 @@ const json* customEntry(const json& body, const std::string& key) {
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     static NullOutput output;
-    static platform::ScopedServices services({.standardOutput = &output});
+    static platform::ScopedPlatform services(
+        [](platform::Platform& p) { p.standardOutput = &output; });
     Velto::shared().setBaseURL("http://127.0.0.1:9/velto/mob?");
     return 0;
 }

@@ -6,7 +6,7 @@
 namespace VeltoSDK {
 namespace {
 
-class LogTest : public testing::PlatformTest {
+class LogTest : public testing::FakePlatformTest {
 protected:
     void TearDown() override { Velto::shared().setDebugMode(false); }
 };

@@ -7,7 +7,7 @@
 namespace VeltoSDK {
 namespace {
 
-class VeltoTest : public testing::PlatformTest {};
+class VeltoTest : public testing::FakePlatformTest {};
 
 TEST_F(VeltoTest, BlankIdIsStoredAndRefusedWithoutMovingStartTime) {
     VeltoSettings& settings = VeltoSettings::shared();

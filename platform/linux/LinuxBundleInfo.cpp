@@ -1,5 +1,5 @@
-#include "../HostValues.hpp"
-#include "Linux.hpp"
+#include "platform/BundleInfo.hpp"
+#include "platform/HostValues.hpp"
 
 namespace VeltoSDK::platform::linux_os {
 namespace {

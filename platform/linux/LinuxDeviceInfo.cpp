@@ -7,8 +7,8 @@
 #include <string_view>
 #include <vector>
 
-#include "../HostValues.hpp"
-#include "Linux.hpp"
+#include "platform/DeviceInfo.hpp"
+#include "platform/HostValues.hpp"
 
 namespace VeltoSDK::platform::linux_os {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "Linux.hpp"
+#include "platform/LocaleInfo.hpp"
 
 namespace VeltoSDK::platform::linux_os {
 namespace {

@@ -4,7 +4,8 @@
 #include <time.h>
 #include <unistd.h>
 
-#include "Linux.hpp"
+#include "platform/StandardOutput.hpp"
+#include "platform/linux/Linux.hpp"
 
 namespace VeltoSDK::platform::linux_os {
 namespace {

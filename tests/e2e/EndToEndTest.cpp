@@ -43,7 +43,8 @@ protected:
     }
 
     testing::CapturingOutput output;
-    platform::ScopedServices services{{.standardOutput = &output}};
+    platform::ScopedPlatform services{
+        [this](platform::Platform& p) { p.standardOutput = &output; }};
     std::optional<testing::Collector> collector;
 };
 

@@ -6,7 +6,10 @@
 #include <thread>
 #include <vector>
 
-#include "platform/linux/Linux.hpp"
+#include "platform/DeviceInfo.hpp"
+#include "platform/Dispatch.hpp"
+#include "platform/NetworkReachability.hpp"
+#include "platform/Platform.hpp"
 
 namespace VeltoSDK::platform {
 namespace {
@@ -14,7 +17,7 @@ namespace {
 class DeviceInfoTest : public ::testing::Test {
 protected:
     void TearDown() override { HostInfo::reset(); }
-    DeviceInfo& device = linux_os::deviceInfo();
+    DeviceInfo& device = *linuxPlatform().deviceInfo;
 };
 
 TEST_F(DeviceInfoTest, ValuesThatMakeNoSenseReadAsTheNeutralOne) {

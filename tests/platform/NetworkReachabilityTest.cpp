@@ -9,7 +9,10 @@
 #include <string>
 #include <thread>
 
-#include "platform/linux/Linux.hpp"
+#include "platform/DeviceInfo.hpp"
+#include "platform/Dispatch.hpp"
+#include "platform/NetworkReachability.hpp"
+#include "platform/Platform.hpp"
 
 namespace VeltoSDK::platform {
 namespace {
@@ -18,7 +21,7 @@ std::shared_ptr<NetworkReachability> referenceFor(const char* address, int famil
     sockaddr_in record{};
     record.sin_family = family;
     inet_pton(AF_INET, address, &record.sin_addr);
-    return linux_os::networkReachability().createWithAddress(record);
+    return linuxPlatform().networkReachability->createWithAddress(record);
 }
 
 // Whether `reference` reads as `reachable` within two seconds: a peer's carrier reaches its
@@ -64,7 +67,7 @@ int freshNamespaceScenario() {
 
 TEST(NetworkReachabilityTest, FollowsTheNetworkNamespacesRoutesAndLinks) {
     constexpr int kSkip = 77;
-    linux_os::networkReachability();  // made before the fork: the child needs no allocation
+    linuxPlatform();  // made before the fork: the child needs no allocation
     pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) _exit(unshare(CLONE_NEWNET) != 0 ? kSkip : freshNamespaceScenario());

@@ -17,9 +17,10 @@
 #include "platform/Clock.hpp"
 #include "platform/DeviceInfo.hpp"
 #include "platform/Dispatch.hpp"
+#include "platform/HttpClient.hpp"
 #include "platform/LocaleInfo.hpp"
 #include "platform/NetworkReachability.hpp"
-#include "platform/Services.hpp"
+#include "platform/Platform.hpp"
 #include "platform/StandardOutput.hpp"
 
 namespace VeltoSDK::testing {
@@ -71,18 +72,6 @@ public:
     std::string localeName() override { return locale; }
     std::string timeZoneId() override { return zone; }
     std::optional<std::string> languageCode() override { return language; }
-};
-
-// Installs the clock, output and locale fakes for one test.
-class PlatformTest : public ::testing::Test {
-protected:
-    FakeClock clock;
-    CapturingOutput output;
-    FakeLocale locale;
-
-private:
-    platform::ScopedServices services_{
-        {.clock = &clock, .localeInfo = &locale, .standardOutput = &output}};
 };
 
 class FakeCarrier final : public platform::Carrier {
@@ -191,19 +180,28 @@ private:
     std::vector<std::function<void()>> tasks_;
 };
 
-// Installs every fake platform service for one test.
-class FakePlatformTest : public PlatformTest {
+// Installs a fake of every platform service but the HTTP client for one test.
+class FakePlatformTest : public ::testing::Test {
 protected:
+    FakeClock clock;
+    CapturingOutput output;
+    FakeLocale locale;
     FakeDeviceInfo device;
     FakeBundleInfo bundle;
     FakeNetworkReachabilityService reachability;
     ManualMainQueue mainQueue;
 
 private:
-    platform::ScopedServices fakes_{{.bundleInfo = &bundle,
-                                     .deviceInfo = &device,
-                                     .mainQueue = &mainQueue,
-                                     .networkReachability = &reachability}};
+    platform::ScopedPlatform fakes_{[this](platform::Platform& p) {
+        p = {.bundleInfo = &bundle,
+             .clock = &clock,
+             .deviceInfo = &device,
+             .httpClient = p.httpClient,
+             .localeInfo = &locale,
+             .mainQueue = &mainQueue,
+             .networkReachability = &reachability,
+             .standardOutput = &output};
+    }};
 };
 
 }  // namespace VeltoSDK::testing
