@@ -3,6 +3,7 @@
 #include <limits>
 
 #include "../platform/BundleInfo.hpp"
+#include "HostValues.hpp"
 #include "UTF8.hpp"
 #include "VeltoSettings.hpp"
 #include "platform/Platform.hpp"
@@ -108,7 +109,8 @@ void addTimeFields(PostBody& body) {
 
 void addAppFields(PostBody& body) {
     platform::BundleInfo& bundle = *platform::current().bundleInfo;
-    if (std::optional<std::string> appId = bundle.mainBundleIdentifier()) {
+    std::optional<std::string> given = hostValues()->mainBundleIdentifier;
+    if (std::optional<std::string> appId = given ? given : bundle.mainBundleIdentifier()) {
         body.addText("appid", *appId);
     }
     if (std::optional<std::string> version = bundle.libraryShortVersion()) {

@@ -57,6 +57,5 @@ void addAppFields(PostBody& body);
 void addDeviceFields(PostBody& body);
 
 std::string deviceModelIdentifier();
-std::string advertisingIdentifierText();
 
 }  // namespace VeltoSDK

@@ -1,12 +1,10 @@
 #include <VeltoSDK/Velto.hpp>
 
-#include <atomic>
 #include "../platform/HttpClient.hpp"
 #include "platform/Platform.hpp"
 
 #include "Blank.hpp"
 #include "Log.hpp"
-#include "PublishedText.hpp"
 #include "RequestManager.hpp"
 #include "VeltoSettings.hpp"
 
@@ -14,17 +12,6 @@ namespace VeltoSDK {
 namespace {
 constexpr std::string_view kFile = "Sourcefiles/Velto";
 constexpr std::string_view kFireEvent = "fireEvent(_:eventParams:)";
-
-// The host may change these on one thread while events fire on others.
-struct Settings {
-    PublishedText baseURL{VELTOSDK_DEFAULT_BASE_URL};
-    std::atomic<bool> debugMode{false};
-};
-
-Settings& settings() {
-    static Settings* instance = new Settings;  // lives until the process ends
-    return *instance;
-}
 
 }  // namespace
 
@@ -50,14 +37,12 @@ bool Velto::flush(double timeoutSeconds) {
     return platform::current().httpClient->flush(timeoutSeconds);
 }
 
-std::string Velto::baseURL() const { return settings().baseURL.get(); }
+std::string Velto::baseURL() const { return VeltoSettings::baseURL(); }
 
-void Velto::setBaseURL(std::string baseURL) { settings().baseURL.set(std::move(baseURL)); }
+void Velto::setBaseURL(std::string baseURL) { VeltoSettings::setBaseURL(std::move(baseURL)); }
 
-bool Velto::debugMode() const { return settings().debugMode.load(std::memory_order_relaxed); }
+bool Velto::debugMode() const { return VeltoSettings::debugMode(); }
 
-void Velto::setDebugMode(bool debugMode) {
-    settings().debugMode.store(debugMode, std::memory_order_relaxed);
-}
+void Velto::setDebugMode(bool debugMode) { VeltoSettings::setDebugMode(debugMode); }
 
 }  // namespace VeltoSDK

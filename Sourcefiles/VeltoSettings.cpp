@@ -11,6 +11,17 @@ namespace VeltoSDK {
 namespace {
 constexpr std::string_view kFile = "Sourcefiles/VeltoSettings";
 constexpr std::string_view kSetup = "setup(_:)";
+
+struct HostSwitches {
+    PublishedText baseURL{VELTOSDK_DEFAULT_BASE_URL};
+    std::atomic<bool> debugMode{false};
+};
+
+HostSwitches& switches() {
+    static HostSwitches* instance = new HostSwitches;  // lives until the process ends
+    return *instance;
+}
+
 }  // namespace
 
 VeltoSettings& VeltoSettings::shared() {
@@ -33,6 +44,16 @@ void VeltoSettings::setup(std::string_view pixelId) {
     }
     Log::info("Kavro Tallyway SDK initialized", kFile, __LINE__, kSetup);
     startTime_.store(currentTimeMillis(), std::memory_order_release);
+}
+
+std::string VeltoSettings::baseURL() { return switches().baseURL.get(); }
+
+void VeltoSettings::setBaseURL(std::string baseURL) { switches().baseURL.set(std::move(baseURL)); }
+
+bool VeltoSettings::debugMode() { return switches().debugMode.load(std::memory_order_relaxed); }
+
+void VeltoSettings::setDebugMode(bool debugMode) {
+    switches().debugMode.store(debugMode, std::memory_order_relaxed);
 }
 
 }  // namespace VeltoSDK

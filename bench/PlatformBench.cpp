@@ -1,6 +1,7 @@
 #include <benchmark/benchmark.h>
 #include <VeltoSDK/HostInfo.hpp>
 
+#include "Sourcefiles/HostValues.hpp"
 #include "platform/DeviceInfo.hpp"
 #include "platform/Dispatch.hpp"
 #include "platform/NetworkReachability.hpp"
@@ -49,10 +50,7 @@ void BM_DeviceValuesOfOneEvent(benchmark::State& state) {
         benchmark::DoNotOptimize(device.systemVersion());
         benchmark::DoNotOptimize(device.isOperatingSystemAtLeast(14, 0, 0));
         benchmark::DoNotOptimize(device.unameMachine());
-        benchmark::DoNotOptimize(device.advertisingIdentifier());
-        benchmark::DoNotOptimize(device.trackingAuthorizationStatus());
-        auto carrier = device.subscriberCellularProvider();
-        benchmark::DoNotOptimize(carrier->carrierName());
+        benchmark::DoNotOptimize(VeltoSDK::hostValues());
     }
     VeltoSDK::HostInfo::reset();
 }
