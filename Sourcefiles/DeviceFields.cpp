@@ -1,11 +1,11 @@
 #include <algorithm>
 #include <memory>
 
-#include "../platform/DeviceInfo.hpp"
-#include "../platform/LocaleInfo.hpp"
-#include "HostValues.hpp"
-#include "PostBody.hpp"
-#include "Reachability.hpp"
+#include "Sourcefiles/BodySteps.hpp"
+#include "Sourcefiles/HostValues.hpp"
+#include "Sourcefiles/Reachability.hpp"
+#include "platform/DeviceInfo.hpp"
+#include "platform/LocaleInfo.hpp"
 #include "platform/Platform.hpp"
 
 namespace VeltoSDK {

@@ -1,4 +1,4 @@
-#include "Log.hpp"
+#include "Sourcefiles/Log.hpp"
 
 #include <unicode/locid.h>
 #include <unicode/smpdtfmt.h>
@@ -12,10 +12,10 @@
 
 #include <VeltoSDK/Velto.hpp>
 
-#include "../platform/Clock.hpp"
-#include "../platform/LocaleInfo.hpp"
-#include "../platform/StandardOutput.hpp"
+#include "platform/Clock.hpp"
+#include "platform/LocaleInfo.hpp"
 #include "platform/Platform.hpp"
+#include "platform/StandardOutput.hpp"
 
 namespace VeltoSDK {
 namespace {
@@ -147,17 +147,16 @@ private:
     std::string secondText_;
 };
 
-void write(std::string_view tag, std::string_view message, std::string_view file, int line,
-           std::string_view function) {
+void write(std::string_view tag, std::string_view message, const Log::Site& site, int line) {
     std::string text = Log::formattedNow();
     text += ' ';
     text += tag;
     text += " [";
-    text += Log::sourceFileName(file);
+    text += Log::sourceFileName(site.file);
     text += "]:";
     text += std::to_string(line);
     text += ' ';
-    text += function;
+    text += site.function;
     text += " -> ";
     text += message;
     text += '\n';
@@ -176,20 +175,17 @@ std::string_view Log::sourceFileName(std::string_view path) {
     return slash == std::string_view::npos ? path : path.substr(slash + 1);
 }
 
-void Log::error(std::string_view message, std::string_view file, int line,
-                std::string_view function) {
-    write(kErrorTag, message, file, line, function);
+void Log::error(std::string_view message, const Site& site, int line) {
+    write(kErrorTag, message, site, line);
 }
 
-void Log::info(std::string_view message, std::string_view file, int line,
-               std::string_view function) {
-    write(kInfoTag, message, file, line, function);
+void Log::info(std::string_view message, const Site& site, int line) {
+    write(kInfoTag, message, site, line);
 }
 
-void Log::debug(std::string_view message, std::string_view file, int line,
-                std::string_view function) {
+void Log::debug(std::string_view message, const Site& site, int line) {
     if (!Velto::shared().debugMode()) return;
-    write(kDebugTag, message, file, line, function);
+    write(kDebugTag, message, site, line);
 }
 
 }  // namespace VeltoSDK

@@ -1,7 +1,7 @@
-#include "Reachability.hpp"
+#include "Sourcefiles/Reachability.hpp"
 
-#include "../platform/NetworkReachability.hpp"
-#include "../platform/NotificationCenter.hpp"
+#include "platform/NetworkReachability.hpp"
+#include "platform/NotificationCenter.hpp"
 #include "platform/Platform.hpp"
 
 namespace VeltoSDK {

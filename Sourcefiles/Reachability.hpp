@@ -10,7 +10,7 @@
 #include <optional>
 #include <string>
 
-#include "../platform/Dispatch.hpp"
+#include "platform/Dispatch.hpp"
 
 namespace VeltoSDK {
 

@@ -1,17 +1,16 @@
 #include <VeltoSDK/Velto.hpp>
 
-#include "../platform/HttpClient.hpp"
+#include "platform/HttpClient.hpp"
 #include "platform/Platform.hpp"
 
-#include "Blank.hpp"
-#include "Log.hpp"
-#include "RequestManager.hpp"
-#include "VeltoSettings.hpp"
+#include "Sourcefiles/Blank.hpp"
+#include "Sourcefiles/Log.hpp"
+#include "Sourcefiles/RequestManager.hpp"
+#include "Sourcefiles/VeltoSettings.hpp"
 
 namespace VeltoSDK {
 namespace {
-constexpr std::string_view kFile = "Sourcefiles/Velto";
-constexpr std::string_view kFireEvent = "fireEvent(_:eventParams:)";
+constexpr Log::Site kFireEvent{"Sourcefiles/Velto", "fireEvent(_:eventParams:)"};
 
 }  // namespace
 
@@ -26,10 +25,10 @@ bool Velto::fireEvent(std::string_view eventName, const VeltoParams* eventParams
     if (isBlank(VeltoSettings::shared().pixelId())) {
         Log::error(
             "Initialize not called. Please call initialize atleast once before calling fireEvent",
-            kFile, __LINE__, kFireEvent);
+            kFireEvent, __LINE__);
         return false;
     }
-    Log::info("fireEvent API is getting called", kFile, __LINE__, kFireEvent);
+    Log::info("fireEvent API is getting called", kFireEvent, __LINE__);
     return RequestManager::shared().requestForVeltoUnit(eventName, eventParams);
 }
 

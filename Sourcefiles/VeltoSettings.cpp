@@ -1,16 +1,15 @@
-#include "VeltoSettings.hpp"
+#include "Sourcefiles/VeltoSettings.hpp"
 
 #include <cmath>
 
-#include "../platform/Clock.hpp"
-#include "Blank.hpp"
-#include "Log.hpp"
+#include "Sourcefiles/Blank.hpp"
+#include "Sourcefiles/Log.hpp"
+#include "platform/Clock.hpp"
 #include "platform/Platform.hpp"
 
 namespace VeltoSDK {
 namespace {
-constexpr std::string_view kFile = "Sourcefiles/VeltoSettings";
-constexpr std::string_view kSetup = "setup(_:)";
+constexpr Log::Site kSetup{"Sourcefiles/VeltoSettings", "setup(_:)"};
 
 struct HostSwitches {
     PublishedText baseURL{VELTOSDK_DEFAULT_BASE_URL};
@@ -39,10 +38,10 @@ std::int64_t VeltoSettings::currentTimeMillis() {
 void VeltoSettings::setup(std::string_view pixelId) {
     pixelId_.set(std::string(pixelId));
     if (isBlank(pixelId)) {
-        Log::error("Invalid Pixel Id", kFile, __LINE__, kSetup);
+        Log::error("Invalid Pixel Id", kSetup, __LINE__);
         return;
     }
-    Log::info("Kavro Tallyway SDK initialized", kFile, __LINE__, kSetup);
+    Log::info("Kavro Tallyway SDK initialized", kSetup, __LINE__);
     startTime_.store(currentTimeMillis(), std::memory_order_release);
 }
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "PublishedText.hpp"
+#include "Sourcefiles/PublishedText.hpp"
 
 namespace VeltoSDK {
 

@@ -2,7 +2,7 @@
 #include <VeltoSDK/Velto.hpp>
 
 #include "Sourcefiles/VeltoSettings.hpp"
-#include "support/Fakes.hpp"
+#include "tests/support/Fakes.hpp"
 
 namespace VeltoSDK {
 namespace {

@@ -5,8 +5,8 @@
 #include <set>
 
 #include "Sourcefiles/VeltoSettings.hpp"
-#include "support/Fakes.hpp"
-#include "support/Loopback.hpp"
+#include "tests/support/Fakes.hpp"
+#include "tests/support/Loopback.hpp"
 
 namespace VeltoSDK {
 namespace {

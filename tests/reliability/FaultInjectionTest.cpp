@@ -4,7 +4,7 @@
 
 #include "Sourcefiles/RequestManager.hpp"
 #include "platform/linux/CurlHttpClient.hpp"
-#include "support/Loopback.hpp"
+#include "tests/support/Loopback.hpp"
 
 namespace VeltoSDK::testing {
 namespace {

@@ -4,8 +4,8 @@
 
 #include <thread>
 
+#include "Sourcefiles/BodySteps.hpp"
 #include "Sourcefiles/HostValues.hpp"
-#include "Sourcefiles/PostBody.hpp"
 #include "tests/support/Fakes.hpp"
 
 namespace VeltoSDK {
@@ -16,11 +16,7 @@ using Json = nlohmann::json;
 class DeviceFieldsTest : public testing::FakePlatformTest {
 protected:
     void TearDown() override { HostInfo::reset(); }
-    Json fields() {
-        PostBody body;
-        addDeviceFields(body);
-        return Json::parse(body.finish());
-    }
+    Json fields() { return Json::parse(prettyJSON(addDeviceFields)); }
 };
 
 TEST_F(DeviceFieldsTest, TrackingPermissionFollowsTheOSVersion) {

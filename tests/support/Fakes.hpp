@@ -13,6 +13,8 @@
 #include <tuple>
 #include <vector>
 
+#include "Sourcefiles/VeltoSettings.hpp"
+#include "Sourcefiles/VeltoSettings.hpp"
 #include "platform/BundleInfo.hpp"
 #include "platform/Clock.hpp"
 #include "platform/DeviceInfo.hpp"
@@ -202,6 +204,9 @@ private:
              .networkReachability = &reachability,
              .standardOutput = &output};
     }};
+    // The shared settings stamp init_time when they are made: made under the fake clock, it is
+    // a known value (1700000000000) in every test.
+    const bool settingsMade_ = (VeltoSettings::shared(), true);
 };
 
 }  // namespace VeltoSDK::testing
