@@ -1,14 +1,27 @@
 #pragma once
 
-namespace VeltoSDK::platform {
-class HttpClient;
-}
+#include "platform/BundleInfo.hpp"
+#include "platform/Clock.hpp"
+#include "platform/DeviceInfo.hpp"
+#include "platform/Dispatch.hpp"
+#include "platform/HttpClient.hpp"
+#include "platform/LocaleInfo.hpp"
+#include "platform/NetworkReachability.hpp"
+#include "platform/StandardOutput.hpp"
 
-// What the Linux files need of each other.
+// The Linux implementations of the platform services, assembled in LinuxPlatform.cpp. Each is
+// created on first use and never destroyed, so threads still running at exit never touch a
+// destroyed object. The HTTP client is the calling process's own: a forked child gets its own.
 namespace VeltoSDK::platform::linux_os {
 
-// The client of the calling process (a forked child gets one of its own).
+BundleInfo& bundleInfo();
+Clock& clock();
+DeviceInfo& deviceInfo();
 HttpClient& httpClient();
+LocaleInfo& localeInfo();
+MainQueue& mainQueue();
+NetworkReachabilityService& networkReachability();
+StandardOutput& standardOutput();
 
 // Called on a thread of the library's own that blocks every signal until it ends: standard
 // output then leaves its signal mask alone.

@@ -1,4 +1,4 @@
-#include "platform/BundleInfo.hpp"
+#include "platform/linux/Linux.hpp"
 
 namespace VeltoSDK::platform::linux_os {
 namespace {

@@ -4,7 +4,7 @@
 #include <fstream>
 #include <string_view>
 
-#include "platform/DeviceInfo.hpp"
+#include "platform/linux/Linux.hpp"
 
 namespace VeltoSDK::platform::linux_os {
 namespace {

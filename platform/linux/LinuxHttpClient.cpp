@@ -1,6 +1,7 @@
 #include <atomic>
 
 #include "platform/linux/CurlHttpClient.hpp"
+#include "platform/linux/Linux.hpp"
 
 namespace VeltoSDK::platform::linux_os {
 namespace {

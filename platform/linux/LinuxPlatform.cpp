@@ -1,18 +1,7 @@
 #include "platform/Platform.hpp"
+#include "platform/linux/Linux.hpp"
 
 namespace VeltoSDK::platform {
-
-// Each is defined in the Linux file of its service.
-namespace linux_os {
-BundleInfo& bundleInfo();
-Clock& clock();
-DeviceInfo& deviceInfo();
-HttpClient& httpClient();
-LocaleInfo& localeInfo();
-MainQueue& mainQueue();
-NetworkReachabilityService& networkReachability();
-StandardOutput& standardOutput();
-}  // namespace linux_os
 
 // Every thread and lock the library owns belongs to one of these services, so this is the one
 // place that knows them all: handling of fork (making each safe across it, rebuilding the main

@@ -4,7 +4,6 @@
 #include <time.h>
 #include <unistd.h>
 
-#include "platform/StandardOutput.hpp"
 #include "platform/linux/Linux.hpp"
 
 namespace VeltoSDK::platform::linux_os {

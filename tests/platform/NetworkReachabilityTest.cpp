@@ -62,6 +62,13 @@ int freshNamespaceScenario() {
     if (!becomes(*zero, true)) return 13;
     if (!run("ip link set v0 down")) return 14;
     if (!becomes(*zero, false)) return 15;  // the route went with the link
+    // An IPv6-only network: no IPv4 route out, an IPv6 default route on a live link.
+    if (!run("ip -4 addr flush dev v0") || !run("ip link set v0 up")) return 16;
+    if (!becomes(*zero, false)) return 17;
+    if (!run("ip -6 addr add fd00::1/64 dev v0 nodad") ||
+        !run("ip -6 route add default via fd00::2 dev v0"))
+        return 0;  // no IPv6 here: done
+    if (!becomes(*zero, true)) return 18;
     return 0;
 }
 
