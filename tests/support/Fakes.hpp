@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <functional>
 #include <map>
 #include <memory>
@@ -10,10 +9,8 @@
 #include <optional>
 #include <regex>
 #include <string>
-#include <tuple>
 #include <vector>
 
-#include "Sourcefiles/VeltoSettings.hpp"
 #include "Sourcefiles/VeltoSettings.hpp"
 #include "platform/BundleInfo.hpp"
 #include "platform/Clock.hpp"
@@ -103,9 +100,7 @@ public:
 
     std::string systemVersion() override { return version; }
     bool isOperatingSystemAtLeast(int major, int minor, int patch) override {
-        int v[3] = {0, 0, 0};
-        std::sscanf(version.c_str(), "%d.%d.%d", &v[0], &v[1], &v[2]);
-        return std::tie(v[0], v[1], v[2]) >= std::tie(major, minor, patch);
+        return platform::versionIsAtLeast(version, major, minor, patch);
     }
     std::optional<std::string> environmentValue(std::string_view name) override {
         auto found = environment.find(name);
