@@ -6,21 +6,8 @@
 
 namespace VeltoSDK {
 
-const char* ReachabilityError::what() const noexcept {
-    switch (kind_) {
-        case Kind::FailedToCreateWithAddress:
-            return "failed to create a reachability reference for the address";
-        case Kind::FailedToCreateWithHostname:
-            return "failed to create a reachability reference for the host name";
-        case Kind::UnableToSetCallback:
-            return "unable to set the reachability callback";
-        case Kind::UnableToSetDispatchQueue:
-            return "unable to set the reachability dispatch queue";
-        case Kind::UnableToGetInitialFlags:
-            return "unable to get the initial reachability flags";
-    }
-    return "reachability error";
-}
+// The monitor drops its errors, so none is ever shown; the kind says what went wrong.
+const char* ReachabilityError::what() const noexcept { return "reachability error"; }
 
 const std::string& reachabilityChangedNotification() {
     // Never destroyed: the main queue may post while the process exits.
