@@ -1,4 +1,4 @@
-#include "Blank.hpp"
+#include "Sourcefiles/Blank.hpp"
 
 #include <unicode/brkiter.h>
 #include <unicode/uchar.h>
@@ -7,7 +7,7 @@
 
 #include <memory>
 
-#include "UTF8.hpp"
+#include "Sourcefiles/UTF8.hpp"
 
 namespace VeltoSDK {
 namespace {

@@ -13,12 +13,12 @@
 #include <string>
 #include <string_view>
 
-#include <nlohmann/json.hpp>
-
 #include <VeltoSDK/Event.hpp>
 #include <VeltoSDK/HostInfo.hpp>
 #include <VeltoSDK/Velto.hpp>
 #include <VeltoSDK/VeltoParams.hpp>
+
+#include "Sourcefiles/PostBody.hpp"
 
 // The C handle: the C++ object and its reference count. Global, as the C declaration is.
 struct VeltoParams {
@@ -188,9 +188,11 @@ void velto_params_put(VeltoParams* params, const char* key, const char* value) {
 char* velto_params_dictionaryJSON(const VeltoParams* params) {
     if (!params) return nullptr;
     return guarded(static_cast<char*>(nullptr), [&] {
-        // Hosts may put bytes that are not UTF-8; replacing them keeps the text valid JSON.
-        std::string json = nlohmann::json(params->object.veltoParamsDictionary())
-                               .dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+        std::string json = VeltoSDK::compactJSON([params](VeltoSDK::PostBody& object) {
+            for (const auto& [key, value] : params->object.veltoParamsDictionary()) {
+                object.addText(key, value);
+            }
+        });
         auto* copy = static_cast<char*>(std::malloc(json.size() + 1));
         if (copy) std::memcpy(copy, json.c_str(), json.size() + 1);
         return copy;

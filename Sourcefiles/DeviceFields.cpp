@@ -1,11 +1,12 @@
 #include <algorithm>
 #include <memory>
 
-#include "../platform/DeviceInfo.hpp"
-#include "../platform/LocaleInfo.hpp"
-#include "../platform/Services.hpp"
-#include "PostBody.hpp"
-#include "Reachability.hpp"
+#include "Sourcefiles/BodySteps.hpp"
+#include "Sourcefiles/HostValues.hpp"
+#include "Sourcefiles/Reachability.hpp"
+#include "platform/DeviceInfo.hpp"
+#include "platform/LocaleInfo.hpp"
+#include "platform/Platform.hpp"
 
 namespace VeltoSDK {
 namespace {
@@ -34,13 +35,15 @@ std::string latin1ToUTF8(std::string_view bytes) {
 }
 
 void addLanguage(PostBody& body) {
-    std::optional<std::string> language = platform::localeInfo().languageCode();
+    std::optional<std::string> language = platform::current().localeInfo->languageCode();
     if (language && !language->empty()) body.addText("lang", *language);
 }
 
-void addTrackingPermission(PostBody& body, platform::DeviceInfo& device) {
-    if (device.isOperatingSystemAtLeast(14, 0, 0)) {
-        switch (device.trackingAuthorizationStatus()) {
+void addTrackingPermission(PostBody& body, platform::DeviceInfo& device, const HostValues& host) {
+    bool from14 = host.systemVersion ? platform::versionIsAtLeast(*host.systemVersion, 14, 0, 0)
+                                     : device.isOperatingSystemAtLeast(14, 0, 0);
+    if (from14) {
+        switch (host.trackingAuthorizationStatus.value_or(device.trackingAuthorizationStatus())) {
             case 3:  // authorized
                 body.addFlag("late", false);
                 break;
@@ -51,7 +54,8 @@ void addTrackingPermission(PostBody& body, platform::DeviceInfo& device) {
                 break;
         }
     } else {
-        body.addFlag("late", !device.isAdvertisingTrackingEnabled());
+        body.addFlag("late", !host.advertisingTrackingEnabled.value_or(
+                                 device.isAdvertisingTrackingEnabled()));
     }
 }
 
@@ -73,10 +77,32 @@ void addCarrierProperty(PostBody& body, const char* key, platform::Carrier& carr
     body.addText(key, (carrier.*property)().value_or(std::string()));
 }
 
+// "" when the identifier is all zeros.
+std::string advertisingIdentifierText(platform::DeviceInfo& device, const HostValues& host) {
+    platform::UUID identifier =
+        host.advertisingIdentifier ? *host.advertisingIdentifier : device.advertisingIdentifier();
+    if (std::all_of(identifier.begin(), identifier.end(), [](std::uint8_t b) { return b == 0; })) {
+        return {};
+    }
+    return platform::uuidString(identifier);
+}
+
+// The host's carrier, as it was when the event began.
+class HostCarrier final : public platform::Carrier {
+public:
+    explicit HostCarrier(HostInfo::Carrier carrier) : carrier_(std::move(carrier)) {}
+    std::optional<std::string> carrierName() override { return carrier_.name; }
+    std::optional<std::string> mobileCountryCode() override { return carrier_.mobileCountryCode; }
+    std::optional<std::string> mobileNetworkCode() override { return carrier_.mobileNetworkCode; }
+
+private:
+    HostInfo::Carrier carrier_;
+};
+
 }  // namespace
 
 std::string deviceModelIdentifier() {
-    platform::DeviceInfo& device = platform::deviceInfo();
+    platform::DeviceInfo& device = *platform::current().deviceInfo;
     if (std::optional<std::string> simulated =
             device.environmentValue("SIMULATOR_MODEL_IDENTIFIER")) {
         return std::move(*simulated);
@@ -92,33 +118,30 @@ std::string deviceModelIdentifier() {
     return latin1ToUTF8(bytes);
 }
 
-std::string advertisingIdentifierText() {
-    platform::UUID identifier = platform::deviceInfo().advertisingIdentifier();
-    if (std::all_of(identifier.begin(), identifier.end(), [](std::uint8_t b) { return b == 0; })) {
-        return {};
-    }
-    return platform::uuidString(identifier);
-}
-
 void addDeviceFields(PostBody& body) {
-    platform::DeviceInfo& device = platform::deviceInfo();
+    platform::DeviceInfo& device = *platform::current().deviceInfo;
+    const std::shared_ptr<const HostValues> host = hostValues();
     addLanguage(body);
-    body.addText("os", "iOS " + device.systemVersion());
+    body.addText("os",
+                 "iOS " + (host->systemVersion ? *host->systemVersion : device.systemVersion()));
     body.addText("devmake", "Apple");
     if (std::string model = deviceModelIdentifier(); !model.empty()) {
         body.addText("devmodel", model);
     }
-    if (std::string identifier = advertisingIdentifierText(); !identifier.empty()) {
+    if (std::string identifier = advertisingIdentifierText(device, *host); !identifier.empty()) {
         body.addText("ifa", identifier);
     }
     body.addText("ifatype", "IDFA");
-    addTrackingPermission(body, device);
+    addTrackingPermission(body, device, *host);
 
     // Lives until the end of the step; its destruction detaches it from the platform.
     std::shared_ptr<Reachability> monitor = Reachability::createForZeroAddress();
     body.addText("conntype", connectionTypeText(monitor.get()));
 
-    if (std::unique_ptr<platform::Carrier> carrier = device.subscriberCellularProvider()) {
+    std::unique_ptr<platform::Carrier> carrier = host->carrier
+                                                     ? std::make_unique<HostCarrier>(*host->carrier)
+                                                     : device.subscriberCellularProvider();
+    if (carrier) {
         addCarrierProperty(body, "carrier", *carrier, &platform::Carrier::carrierName);
         addCarrierProperty(body, "mcc", *carrier, &platform::Carrier::mobileCountryCode);
         addCarrierProperty(body, "mnc", *carrier, &platform::Carrier::mobileNetworkCode);

@@ -2,13 +2,16 @@
 
 #include <VeltoSDK/VeltoParams.hpp>
 
-#include "PostBody.hpp"
+#include "Sourcefiles/BodySteps.hpp"
+#include "Sourcefiles/ParameterKeys.hpp"
 
 namespace VeltoSDK {
 namespace {
 
-bool isNamedText(std::string_view key) { return key == "va" || key == "c"; }
-bool isNamedList(std::string_view key) { return key == "ii" || key == "itp" || key == "in"; }
+bool isNamedText(std::string_view key) { return key == kValueKey || key == kCurrencyKey; }
+bool isNamedList(std::string_view key) {
+    return key == kItemIdKey || key == kItemTypeKey || key == kItemNameKey;
+}
 
 }  // namespace
 

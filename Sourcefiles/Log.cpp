@@ -1,4 +1,4 @@
-#include "Log.hpp"
+#include "Sourcefiles/Log.hpp"
 
 #include <unicode/locid.h>
 #include <unicode/smpdtfmt.h>
@@ -12,10 +12,10 @@
 
 #include <VeltoSDK/Velto.hpp>
 
-#include "../platform/Clock.hpp"
-#include "../platform/LocaleInfo.hpp"
-#include "../platform/Services.hpp"
-#include "../platform/StandardOutput.hpp"
+#include "platform/Clock.hpp"
+#include "platform/LocaleInfo.hpp"
+#include "platform/Platform.hpp"
+#include "platform/StandardOutput.hpp"
 
 namespace VeltoSDK {
 namespace {
@@ -96,8 +96,8 @@ class CachedFormatters {
 public:
     static CachedFormatters& current() {
         thread_local CachedFormatters cached;
-        std::string localeName = platform::localeInfo().localeName();
-        std::string timeZoneId = platform::localeInfo().timeZoneId();
+        std::string localeName = platform::current().localeInfo->localeName();
+        std::string timeZoneId = platform::current().localeInfo->timeZoneId();
         if (!cached.whole_ || cached.localeName_ != localeName ||
             cached.timeZoneId_ != timeZoneId) {
             cached.whole_ = makeFormatter(Log::dateFormat, localeName, timeZoneId);
@@ -147,28 +147,27 @@ private:
     std::string secondText_;
 };
 
-void write(std::string_view tag, std::string_view message, std::string_view file, int line,
-           std::string_view function) {
+void write(std::string_view tag, std::string_view message, const Log::Site& site, int line) {
     std::string text = Log::formattedNow();
     text += ' ';
     text += tag;
     text += " [";
-    text += Log::sourceFileName(file);
+    text += Log::sourceFileName(site.file);
     text += "]:";
     text += std::to_string(line);
     text += ' ';
-    text += function;
+    text += site.function;
     text += " -> ";
     text += message;
     text += '\n';
-    platform::standardOutput().write(text);
+    platform::current().standardOutput->write(text);
 }
 
 }  // namespace
 
 std::string Log::formattedNow() {
     CachedFormatters& formatters = CachedFormatters::current();
-    return formatters.format(platform::clock().secondsSince1970() * 1000.0);
+    return formatters.format(platform::current().clock->secondsSince1970() * 1000.0);
 }
 
 std::string_view Log::sourceFileName(std::string_view path) {
@@ -176,20 +175,17 @@ std::string_view Log::sourceFileName(std::string_view path) {
     return slash == std::string_view::npos ? path : path.substr(slash + 1);
 }
 
-void Log::error(std::string_view message, std::string_view file, int line,
-                std::string_view function) {
-    write(kErrorTag, message, file, line, function);
+void Log::error(std::string_view message, const Site& site, int line) {
+    write(kErrorTag, message, site, line);
 }
 
-void Log::info(std::string_view message, std::string_view file, int line,
-               std::string_view function) {
-    write(kInfoTag, message, file, line, function);
+void Log::info(std::string_view message, const Site& site, int line) {
+    write(kInfoTag, message, site, line);
 }
 
-void Log::debug(std::string_view message, std::string_view file, int line,
-                std::string_view function) {
+void Log::debug(std::string_view message, const Site& site, int line) {
     if (!Velto::shared().debugMode()) return;
-    write(kDebugTag, message, file, line, function);
+    write(kDebugTag, message, site, line);
 }
 
 }  // namespace VeltoSDK

@@ -11,12 +11,16 @@ class Log {
 public:
     static constexpr std::string_view dateFormat = "yyyy-MM-dd hh:mm:ssSSS";
 
-    static void error(std::string_view message, std::string_view file, int line,
-                      std::string_view function);
-    static void info(std::string_view message, std::string_view file, int line,
-                     std::string_view function);
-    static void debug(std::string_view message, std::string_view file, int line,
-                      std::string_view function);
+    // Where lines come from: the calling source file and the label of the calling operation.
+    // Each logging function has one, as a constant.
+    struct Site {
+        std::string_view file;
+        std::string_view function;
+    };
+
+    static void error(std::string_view message, const Site& site, int line);
+    static void info(std::string_view message, const Site& site, int line);
+    static void debug(std::string_view message, const Site& site, int line);
 
     // The last "/"-separated piece of `path`.
     static std::string_view sourceFileName(std::string_view path);

@@ -1,11 +1,17 @@
-#include "PostBody.hpp"
+#include "Sourcefiles/PostBody.hpp"
+
+#include <rapidjson/prettywriter.h>
+#include <rapidjson/stringbuffer.h>
+#include <rapidjson/writer.h>
 
 #include <limits>
 
-#include "../platform/BundleInfo.hpp"
-#include "../platform/Services.hpp"
-#include "UTF8.hpp"
-#include "VeltoSettings.hpp"
+#include "Sourcefiles/BodySteps.hpp"
+#include "Sourcefiles/HostValues.hpp"
+#include "Sourcefiles/UTF8.hpp"
+#include "Sourcefiles/VeltoSettings.hpp"
+#include "platform/BundleInfo.hpp"
+#include "platform/Platform.hpp"
 
 namespace VeltoSDK {
 namespace {
@@ -13,90 +19,134 @@ namespace {
 // Room for the usual event, so the text is not copied while it grows.
 constexpr std::size_t kExpectedBodyBytes = 1024;
 
-rapidjson::SizeType sizeOf(std::string_view text) {
-    return static_cast<rapidjson::SizeType>(text.size());
-}
+// A RapidJSON output stream into a text that turns the hex digits of \u escapes to lower case.
+class LowerCaseEscapes {
+public:
+    using Ch = char;
+    explicit LowerCaseEscapes(std::string& text) : text_(text) {}
+    void Put(char c) {
+        if (hexDigitsLeft_ > 0) {
+            --hexDigitsLeft_;
+            if (c >= 'A' && c <= 'F') c = static_cast<char>(c - 'A' + 'a');
+        } else if (afterBackslash_) {
+            afterBackslash_ = false;
+            if (c == 'u') hexDigitsLeft_ = 4;
+        } else {
+            afterBackslash_ = c == '\\';
+        }
+        text_.push_back(c);
+    }
+    void Flush() {}
+
+private:
+    std::string& text_;
+    int hexDigitsLeft_ = 0;
+    bool afterBackslash_ = false;
+};
+
+template <typename Writer>
+class JsonObject final : public PostBody {
+public:
+    template <typename Stream>
+    explicit JsonObject(Stream& stream) : writer_(stream) {
+        writer_.StartObject();
+    }
+
+    void addText(std::string_view key, std::string_view text) override {
+        this->key(key);
+        this->text(key, text);
+    }
+    void addNumber(std::string_view key, std::int64_t number) override {
+        this->key(key);
+        writer_.Int64(number);
+    }
+    void addFlag(std::string_view key, bool flag) override {
+        this->key(key);
+        writer_.Bool(flag);
+    }
+    void addList(std::string_view key, std::string_view text) override {
+        this->key(key);
+        list(key, text);
+    }
+    void beginCustom() override {
+        key("custom");
+        writer_.StartArray();
+    }
+    void addCustom(std::string_view name, std::string_view text) override {
+        writer_.StartObject();
+        key("k");
+        this->text("custom", name);
+        key("v");
+        list("custom", text);
+        writer_.EndObject();
+    }
+    void endCustom() override { writer_.EndArray(); }
+
+    void finish() { writer_.EndObject(); }
+
+private:
+    // The text as the writer takes it: repaired if it is not UTF-8, refused if it is too long.
+    static std::string_view writable(std::string_view member, std::string_view text,
+                                     std::string& repaired) {
+        if (!isValidUTF8(text)) text = repaired = repairedUTF8(text);
+        // The writer counts a text's bytes in 32 bits; a longer one would be cut, not refused.
+        if (text.size() > std::numeric_limits<rapidjson::SizeType>::max()) {
+            throw InvalidText("the text of \"" + std::string(member) + "\" is too long");
+        }
+        return text;
+    }
+
+    void key(std::string_view name) {
+        std::string repaired;
+        name = writable(name, name, repaired);
+        writer_.Key(name.data(), static_cast<rapidjson::SizeType>(name.size()));
+    }
+    void text(std::string_view member, std::string_view value) {
+        std::string repaired;
+        value = writable(member, value, repaired);
+        writer_.String(value.data(), static_cast<rapidjson::SizeType>(value.size()));
+    }
+    void list(std::string_view member, std::string_view text) {
+        writer_.StartArray();
+        for (;;) {
+            std::size_t comma = text.find(',');
+            this->text(member, text.substr(0, comma));
+            if (comma == std::string_view::npos) break;
+            text.remove_prefix(comma + 1);
+        }
+        writer_.EndArray();
+    }
+
+    Writer writer_;
+};
 
 }  // namespace
 
-PostBody::PostBody() : buffer_(nullptr, kExpectedBodyBytes), writer_(buffer_) {
-    writer_.StartObject();
+std::string prettyJSON(const std::function<void(PostBody&)>& members) {
+    rapidjson::StringBuffer buffer(nullptr, kExpectedBodyBytes);
+    JsonObject<rapidjson::PrettyWriter<rapidjson::StringBuffer>> object(buffer);
+    members(object);
+    object.finish();
+    return std::string(buffer.GetString(), buffer.GetSize());
 }
 
-void PostBody::key(std::string_view name) { writer_.Key(name.data(), sizeOf(name)); }
-
-// Keys are the library's own; every text from elsewhere is checked before it is written.
-void PostBody::text(std::string_view member, std::string_view value) {
-    // The writer counts a text's bytes in 32 bits; a longer one would be cut, not refused.
-    if (value.size() > std::numeric_limits<rapidjson::SizeType>::max()) {
-        throw InvalidText("the text of \"" + std::string(member) + "\" is too long");
-    }
-    if (!isValidUTF8(value)) {
-        throw InvalidText("the text of \"" + std::string(member) + "\" is not valid UTF-8");
-    }
-    writer_.String(value.data(), sizeOf(value));
-}
-
-void PostBody::list(std::string_view member, std::string_view text) {
-    writer_.StartArray();
-    for (;;) {
-        std::size_t comma = text.find(',');
-        this->text(member, text.substr(0, comma));
-        if (comma == std::string_view::npos) break;
-        text.remove_prefix(comma + 1);
-    }
-    writer_.EndArray();
-}
-
-void PostBody::addText(std::string_view key, std::string_view text) {
-    this->key(key);
-    this->text(key, text);
-}
-
-void PostBody::addNumber(std::string_view key, std::int64_t number) {
-    this->key(key);
-    writer_.Int64(number);
-}
-
-void PostBody::addFlag(std::string_view key, bool flag) {
-    this->key(key);
-    writer_.Bool(flag);
-}
-
-void PostBody::addList(std::string_view key, std::string_view text) {
-    this->key(key);
-    list(key, text);
-}
-
-void PostBody::beginCustom() {
-    key("custom");
-    writer_.StartArray();
-}
-
-void PostBody::addCustom(std::string_view name, std::string_view text) {
-    writer_.StartObject();
-    key("k");
-    this->text("custom", name);
-    key("v");
-    list("custom", text);
-    writer_.EndObject();
-}
-
-void PostBody::endCustom() { writer_.EndArray(); }
-
-std::string PostBody::finish() {
-    writer_.EndObject();
-    return std::string(buffer_.GetString(), buffer_.GetSize());
+std::string compactJSON(const std::function<void(PostBody&)>& members) {
+    std::string text;
+    LowerCaseEscapes stream(text);
+    JsonObject<rapidjson::Writer<LowerCaseEscapes>> object(stream);
+    members(object);
+    object.finish();
+    return text;
 }
 
 std::string buildPostBody(const VeltoParams* eventParams) {
-    PostBody body;
-    addEventFields(eventParams, body);
-    // "et" is taken before the device and the network are examined.
-    addTimeFields(body);
-    addAppFields(body);
-    addDeviceFields(body);
-    return body.finish();
+    return prettyJSON([eventParams](PostBody& body) {
+        addEventFields(eventParams, body);
+        // "et" is taken before the device and the network are examined.
+        addTimeFields(body);
+        addAppFields(body);
+        addDeviceFields(body);
+    });
 }
 
 void addTimeFields(PostBody& body) {
@@ -107,8 +157,9 @@ void addTimeFields(PostBody& body) {
 }
 
 void addAppFields(PostBody& body) {
-    platform::BundleInfo& bundle = platform::bundleInfo();
-    if (std::optional<std::string> appId = bundle.mainBundleIdentifier()) {
+    platform::BundleInfo& bundle = *platform::current().bundleInfo;
+    std::optional<std::string> given = hostValues()->mainBundleIdentifier;
+    if (std::optional<std::string> appId = given ? given : bundle.mainBundleIdentifier()) {
         body.addText("appid", *appId);
     }
     if (std::optional<std::string> version = bundle.libraryShortVersion()) {

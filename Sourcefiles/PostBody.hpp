@@ -1,9 +1,7 @@
 #pragma once
 
-#include <rapidjson/prettywriter.h>
-#include <rapidjson/stringbuffer.h>
-
 #include <cstdint>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -12,51 +10,37 @@ namespace VeltoSDK {
 
 class VeltoParams;
 
-// The JSON object every event request carries, written member by member as the steps produce
-// it: no tree is built on the host's thread. Each key is written once and no member is null.
+// A JSON object, written member by member as the steps produce it: no tree is built on the
+// host's thread. Each key is written once and no member is null. Text that is not UTF-8 is
+// written with U+FFFD in place of each ill-formed sequence.
 class PostBody {
 public:
-    // A text the body cannot carry: not valid UTF-8, or too long. The body cannot be sent.
+    // A text longer than the writer can count (4 GiB). The body cannot be sent.
     class InvalidText : public std::runtime_error {
         using std::runtime_error::runtime_error;
     };
 
-    PostBody();
-    PostBody(const PostBody&) = delete;
-    PostBody& operator=(const PostBody&) = delete;
-
-    // These throw InvalidText for a text the body cannot carry.
-    void addText(std::string_view key, std::string_view text);
-    void addNumber(std::string_view key, std::int64_t number);
-    void addFlag(std::string_view key, bool flag);
+    // These throw InvalidText.
+    virtual void addText(std::string_view key, std::string_view text) = 0;
+    virtual void addNumber(std::string_view key, std::int64_t number) = 0;
+    virtual void addFlag(std::string_view key, bool flag) = 0;
     // The parts of `text` cut at every ","; blanks and empty parts stay.
-    void addList(std::string_view key, std::string_view text);
+    virtual void addList(std::string_view key, std::string_view text) = 0;
     // "custom": one {"k": name, "v": [parts]} per addCustom between begin and end.
-    void beginCustom();
-    void addCustom(std::string_view name, std::string_view text);
-    void endCustom();
+    virtual void beginCustom() = 0;
+    virtual void addCustom(std::string_view name, std::string_view text) = 0;
+    virtual void endCustom() = 0;
 
-    // The pretty-printed text; the body takes no more members.
-    std::string finish();
-
-private:
-    void key(std::string_view name);
-    void text(std::string_view member, std::string_view value);
-    void list(std::string_view member, std::string_view text);
-
-    rapidjson::StringBuffer buffer_;
-    rapidjson::PrettyWriter<rapidjson::StringBuffer> writer_;
+protected:
+    ~PostBody() = default;
 };
 
-// The whole body of an event, in the order of the four steps below. Throws InvalidText.
+// The text of the object that `members` writes: pretty-printed, as a request carries it, or
+// compact, with the hex digits of \u escapes in lower case.
+std::string prettyJSON(const std::function<void(PostBody&)>& members);
+std::string compactJSON(const std::function<void(PostBody&)>& members);
+
+// The whole body of an event, from the four steps in their order. Throws InvalidText.
 std::string buildPostBody(const VeltoParams* eventParams);
-
-void addEventFields(const VeltoParams* eventParams, PostBody& body);
-void addTimeFields(PostBody& body);
-void addAppFields(PostBody& body);
-void addDeviceFields(PostBody& body);
-
-std::string deviceModelIdentifier();
-std::string advertisingIdentifierText();
 
 }  // namespace VeltoSDK

@@ -13,11 +13,13 @@ public:
     explicit PublishedText(std::string initial = {})
         : text_(std::make_shared<const std::string>(std::move(initial))) {}
 
-    std::string get() const { return *snapshot(); }
-
-    std::shared_ptr<const std::string> snapshot() const {
-        std::lock_guard lock(mutex_);
-        return text_;
+    std::string get() const {
+        std::shared_ptr<const std::string> snapshot;
+        {
+            std::lock_guard lock(mutex_);
+            snapshot = text_;
+        }
+        return *snapshot;
     }
 
     void set(std::string text) {

@@ -1,26 +1,13 @@
-#include "Reachability.hpp"
+#include "Sourcefiles/Reachability.hpp"
 
-#include "../platform/NetworkReachability.hpp"
-#include "../platform/NotificationCenter.hpp"
-#include "../platform/Services.hpp"
+#include "platform/NetworkReachability.hpp"
+#include "platform/NotificationCenter.hpp"
+#include "platform/Platform.hpp"
 
 namespace VeltoSDK {
 
-const char* ReachabilityError::what() const noexcept {
-    switch (kind_) {
-        case Kind::FailedToCreateWithAddress:
-            return "failed to create a reachability reference for the address";
-        case Kind::FailedToCreateWithHostname:
-            return "failed to create a reachability reference for the host name";
-        case Kind::UnableToSetCallback:
-            return "unable to set the reachability callback";
-        case Kind::UnableToSetDispatchQueue:
-            return "unable to set the reachability dispatch queue";
-        case Kind::UnableToGetInitialFlags:
-            return "unable to get the initial reachability flags";
-    }
-    return "reachability error";
-}
+// The monitor drops its errors, so none is ever shown; the kind says what went wrong.
+const char* ReachabilityError::what() const noexcept { return "reachability error"; }
 
 const std::string& reachabilityChangedNotification() {
     // Never destroyed: the main queue may post while the process exits.
@@ -32,7 +19,7 @@ std::shared_ptr<Reachability> Reachability::createForZeroAddress() {
     sockaddr_in zeroAddress{};
     zeroAddress.sin_family = AF_INET;
     std::shared_ptr<platform::NetworkReachability> ref =
-        platform::networkReachability().createWithAddress(zeroAddress);
+        platform::current().networkReachability->createWithAddress(zeroAddress);
     if (!ref) return nullptr;
     return create(std::move(ref));
 }
@@ -98,12 +85,13 @@ void Reachability::refreshFlags() {
 void Reachability::announceChange() {
     Callback chosen =
         currentConnection() != ConnectionType::Unavailable ? whenReachable_ : whenUnreachable_;
-    platform::mainQueue().async([monitor = weak_from_this(), callback = std::move(chosen)] {
-        std::shared_ptr<Reachability> self = monitor.lock();
-        if (!self) return;
-        if (callback) callback(*self);
-        self->notificationCenter().post(reachabilityChangedNotification(), self.get());
-    });
+    platform::current().mainQueue->async(
+        [monitor = weak_from_this(), callback = std::move(chosen)] {
+            std::shared_ptr<Reachability> self = monitor.lock();
+            if (!self) return;
+            if (callback) callback(*self);
+            self->notificationCenter().post(reachabilityChangedNotification(), self.get());
+        });
 }
 
 void Reachability::stopNotifier() {

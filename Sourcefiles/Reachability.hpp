@@ -10,7 +10,7 @@
 #include <optional>
 #include <string>
 
-#include "../platform/Dispatch.hpp"
+#include "platform/Dispatch.hpp"
 
 namespace VeltoSDK {
 
@@ -21,7 +21,8 @@ class NotificationCenter;
 
 enum class ConnectionType { Unavailable = 0, Wifi = 1, Cellular = 2 };
 
-// Raised inside Reachability only; its queries catch it.
+// Raised inside Reachability only; its queries catch it. Of its kinds, Linux raises only
+// UnableToGetInitialFlags; the others complete the monitor's interface.
 class ReachabilityError : public std::exception {
 public:
     enum class Kind {
@@ -81,6 +82,7 @@ public:
     void setWhenReachable(Callback callback);
     void setWhenUnreachable(Callback callback);
 
+    // Settings a client of the monitor may read or change; nothing on Linux acts on them.
     bool reachableOnWWAN() const { return reachableOnWWAN_; }
     bool allowsCellularConnection() const { return allowsCellularConnection_.load(); }
     void setAllowsCellularConnection(bool allows) { allowsCellularConnection_.store(allows); }

@@ -1,16 +1,16 @@
-#include "RequestBuilder.hpp"
+#include "Sourcefiles/RequestBuilder.hpp"
 
 #include <VeltoSDK/Velto.hpp>
 
-#include "Log.hpp"
-#include "PostBody.hpp"
-#include "VeltoSettings.hpp"
+#include "Sourcefiles/Log.hpp"
+#include "Sourcefiles/PostBody.hpp"
+#include "Sourcefiles/VeltoSettings.hpp"
 
 namespace VeltoSDK {
 namespace {
-constexpr std::string_view kFile = "Sourcefiles/RequestBuilder";
-constexpr std::string_view kContructHostURL = "contructHostURL(eventName:)";
-constexpr std::string_view kBuildVeltoRequest = "buildVeltoRequest(eventName:eventParams:)";
+constexpr Log::Site kContructHostURL{"Sourcefiles/RequestBuilder", "contructHostURL(eventName:)"};
+constexpr Log::Site kBuildVeltoRequest{"Sourcefiles/RequestBuilder",
+                                       "buildVeltoRequest(eventName:eventParams:)"};
 constexpr double kTimeoutSeconds = 2000;
 constexpr std::string_view kJSON = "application/json";
 }  // namespace
@@ -20,7 +20,7 @@ std::string RequestBuilder::contructHostURL(std::string_view eventName) {
     const std::string pixelId = VeltoSettings::shared().pixelId();
     url.reserve(url.size() + eventName.size() + pixelId.size() + 6);
     url.append("e=").append(eventName).append("&pi=").append(pixelId);
-    Log::info("Velto Host URL " + url, kFile, __LINE__, kContructHostURL);
+    Log::info("Velto Host URL " + url, kContructHostURL, __LINE__);
     return url;
 }
 
@@ -36,18 +36,18 @@ std::optional<platform::HttpRequest> RequestBuilder::buildVeltoRequest(
     try {
         bodyText = buildPostBody(eventParams);
     } catch (const PostBody::InvalidText& e) {
-        Log::error(std::string("Failed to build Velto Request post body: ") + e.what(), kFile,
-                   __LINE__, kBuildVeltoRequest);
+        Log::error(std::string("Failed to build Velto Request post body: ") + e.what(),
+                   kBuildVeltoRequest, __LINE__);
         return std::nullopt;
     }
     request.setHttpBody(std::move(bodyText));
     request.addValue(kJSON, "Content-Type");
     request.addValue(kJSON, "Accept");
-    Log::info("Velto Request post body constructed", kFile, __LINE__, kBuildVeltoRequest);
-    // Every text in the body was checked, so it always decodes.
+    Log::info("Velto Request post body constructed", kBuildVeltoRequest, __LINE__);
+    // Every text in the body is UTF-8, repaired where it was not, so it always decodes.
     const std::string& body = request.httpBody();
-    Log::debug(body.empty() ? std::string_view("JSON Request Data empty") : body, kFile, __LINE__,
-               kBuildVeltoRequest);
+    Log::debug(body.empty() ? std::string_view("JSON Request Data empty") : body,
+               kBuildVeltoRequest, __LINE__);
     return request;
 }
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "../platform/HttpRequest.hpp"
+#include "platform/HttpRequest.hpp"
 
 namespace VeltoSDK {
 

@@ -1,15 +1,16 @@
-#include "RequestManager.hpp"
+#include "Sourcefiles/RequestManager.hpp"
 
-#include "../platform/Services.hpp"
-#include "Log.hpp"
-#include "RequestBuilder.hpp"
-#include "UTF8.hpp"
+#include "Sourcefiles/Log.hpp"
+#include "Sourcefiles/RequestBuilder.hpp"
+#include "Sourcefiles/UTF8.hpp"
+#include "platform/Platform.hpp"
 
 namespace VeltoSDK {
 namespace {
 
-constexpr std::string_view kFile = "Sourcefiles/RequestManager";
-constexpr std::string_view kFunction = "requestForVeltoUnit(eventName:eventParams:)";
+// The completion handler reports as the operation that started the transfer.
+constexpr Log::Site kRequestForVeltoUnit{"Sourcefiles/RequestManager",
+                                         "requestForVeltoUnit(eventName:eventParams:)"};
 
 bool contains(std::string_view text, std::string_view marker) {
     return text.find(marker) != std::string_view::npos;
@@ -27,8 +28,8 @@ bool RequestManager::requestForVeltoUnit(std::string_view eventName,
     std::optional<platform::HttpRequest> request =
         RequestBuilder().buildVeltoRequest(eventName, eventParams);
     if (!request) return false;
-    std::shared_ptr<platform::DataTask> task =
-        platform::httpClient().dataTask(std::move(*request), &RequestManager::handleCompletion);
+    std::shared_ptr<platform::DataTask> task = platform::current().httpClient->dataTask(
+        std::move(*request), &RequestManager::handleCompletion);
     if (!task) return false;
     task->resume();
     return true;
@@ -38,38 +39,39 @@ void RequestManager::handleCompletion(const std::optional<std::string>& data,
                                       const platform::URLResponse* response,
                                       const platform::TransportError* error) {
     if (error) {
-        Log::error("Error: calling Post APi Optional(" + error->debugDescription + ")", kFile,
-                   __LINE__, kFunction);
+        Log::error("Error: calling Post APi Optional(" + error->debugDescription + ")",
+                   kRequestForVeltoUnit, __LINE__);
         return;
     }
     if (!response || !response->isHTTP()) {
-        Log::error("Error: Invalid HTTPURLResponse", kFile, __LINE__, kFunction);
+        Log::error("Error: Invalid HTTPURLResponse", kRequestForVeltoUnit, __LINE__);
         return;
     }
     if (*response->statusCode == 200) {
-        Log::info("Data Posted Successfully", kFile, __LINE__, kFunction);
+        Log::info("Data Posted Successfully", kRequestForVeltoUnit, __LINE__);
         return;
     }
     if (!data || data->empty()) {
-        Log::error("Error: did not receive data", kFile, __LINE__, kFunction);
+        Log::error("Error: did not receive data", kRequestForVeltoUnit, __LINE__);
         return;
     }
     if (!isValidUTF8(*data)) {
-        Log::error("Error: Failed to parse pixel", kFile, __LINE__, kFunction);
+        Log::error("Error: Failed to parse pixel", kRequestForVeltoUnit, __LINE__);
         return;
     }
     const std::string& text = *data;
     if (!contains(text, "Failed to parse pixel:")) {
-        Log::error("Error: " + text, kFile, __LINE__, kFunction);
+        Log::error("Error: " + text, kRequestForVeltoUnit, __LINE__);
     } else if (contains(text, "UNREGISTERED_PIXEL_ID")) {
-        Log::error("Error: Velto server does not recognize Velto Id", kFile, __LINE__, kFunction);
+        Log::error("Error: Velto server does not recognize Velto Id", kRequestForVeltoUnit,
+                   __LINE__);
     } else if (contains(text, "PIXEL_MISSING_REQUIRED_FIELD") &&
                contains(text, "error_string:\"e\"")) {
-        Log::error("Error: Event field is missing", kFile, __LINE__, kFunction);
+        Log::error("Error: Event field is missing", kRequestForVeltoUnit, __LINE__);
     } else if (contains(text, "PIXEL_UNSUPPORTED_EVENT")) {
-        Log::error("Error: Velto server does not support Event", kFile, __LINE__, kFunction);
+        Log::error("Error: Velto server does not support Event", kRequestForVeltoUnit, __LINE__);
     } else {
-        Log::error("Error: Required field is missing", kFile, __LINE__, kFunction);
+        Log::error("Error: Required field is missing", kRequestForVeltoUnit, __LINE__);
     }
 }
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "../platform/HttpClient.hpp"
+#include "platform/HttpClient.hpp"
 
 namespace VeltoSDK {
 

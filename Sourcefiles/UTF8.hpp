@@ -3,6 +3,7 @@
 #include <unicode/utf8.h>
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace VeltoSDK {
@@ -17,6 +18,27 @@ inline bool isValidUTF8(std::string_view bytes) {
         if (c < 0) return false;
     }
     return true;
+}
+
+// `bytes` with U+FFFD in place of each ill-formed sequence (its longest start that could have
+// begun a character, or else one byte), so that a text from the host always goes out.
+inline std::string repairedUTF8(std::string_view bytes) {
+    const auto* text = reinterpret_cast<const uint8_t*>(bytes.data());
+    const int64_t length = static_cast<int64_t>(bytes.size());
+    std::string repaired;
+    repaired.reserve(bytes.size() + 8);
+    for (int64_t i = 0; i < length;) {
+        const int64_t start = i;
+        UChar32 c;
+        U8_NEXT(text, i, length, c);
+        if (c < 0) {
+            repaired += "\xEF\xBF\xBD";
+        } else {
+            repaired.append(
+                bytes.substr(static_cast<size_t>(start), static_cast<size_t>(i - start)));
+        }
+    }
+    return repaired;
 }
 
 }  // namespace VeltoSDK

@@ -1,30 +1,16 @@
 #include <VeltoSDK/Velto.hpp>
 
-#include <atomic>
-#include "../platform/HttpClient.hpp"
-#include "../platform/Services.hpp"
+#include "platform/HttpClient.hpp"
+#include "platform/Platform.hpp"
 
-#include "Blank.hpp"
-#include "Log.hpp"
-#include "PublishedText.hpp"
-#include "RequestManager.hpp"
-#include "VeltoSettings.hpp"
+#include "Sourcefiles/Blank.hpp"
+#include "Sourcefiles/Log.hpp"
+#include "Sourcefiles/RequestManager.hpp"
+#include "Sourcefiles/VeltoSettings.hpp"
 
 namespace VeltoSDK {
 namespace {
-constexpr std::string_view kFile = "Sourcefiles/Velto";
-constexpr std::string_view kFireEvent = "fireEvent(_:eventParams:)";
-
-// The host may change these on one thread while events fire on others.
-struct Settings {
-    PublishedText baseURL{VELTOSDK_DEFAULT_BASE_URL};
-    std::atomic<bool> debugMode{false};
-};
-
-Settings& settings() {
-    static Settings* instance = new Settings;  // lives until the process ends
-    return *instance;
-}
+constexpr Log::Site kFireEvent{"Sourcefiles/Velto", "fireEvent(_:eventParams:)"};
 
 }  // namespace
 
@@ -39,23 +25,23 @@ bool Velto::fireEvent(std::string_view eventName, const VeltoParams* eventParams
     if (isBlank(VeltoSettings::shared().pixelId())) {
         Log::error(
             "Initialize not called. Please call initialize atleast once before calling fireEvent",
-            kFile, __LINE__, kFireEvent);
+            kFireEvent, __LINE__);
         return false;
     }
-    Log::info("fireEvent API is getting called", kFile, __LINE__, kFireEvent);
+    Log::info("fireEvent API is getting called", kFireEvent, __LINE__);
     return RequestManager::shared().requestForVeltoUnit(eventName, eventParams);
 }
 
-bool Velto::flush(double timeoutSeconds) { return platform::httpClient().flush(timeoutSeconds); }
-
-std::string Velto::baseURL() const { return settings().baseURL.get(); }
-
-void Velto::setBaseURL(std::string baseURL) { settings().baseURL.set(std::move(baseURL)); }
-
-bool Velto::debugMode() const { return settings().debugMode.load(std::memory_order_relaxed); }
-
-void Velto::setDebugMode(bool debugMode) {
-    settings().debugMode.store(debugMode, std::memory_order_relaxed);
+bool Velto::flush(double timeoutSeconds) {
+    return platform::current().httpClient->flush(timeoutSeconds);
 }
+
+std::string Velto::baseURL() const { return VeltoSettings::baseURL(); }
+
+void Velto::setBaseURL(std::string baseURL) { VeltoSettings::setBaseURL(std::move(baseURL)); }
+
+bool Velto::debugMode() const { return VeltoSettings::debugMode(); }
+
+void Velto::setDebugMode(bool debugMode) { VeltoSettings::setDebugMode(debugMode); }
 
 }  // namespace VeltoSDK

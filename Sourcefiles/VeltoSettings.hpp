@@ -5,11 +5,13 @@
 #include <string>
 #include <string_view>
 
-#include "PublishedText.hpp"
+#include "Sourcefiles/PublishedText.hpp"
 
 namespace VeltoSDK {
 
-// The per-process state every event needs: the pixel id and two moments in time.
+// The library's settings, all in one place: the pixel id and two moments in time on the shared
+// instance, and the host's base URL and debug switch (read and set through Velto::shared()).
+// Any of them may be set on one thread while events fire on others.
 class VeltoSettings {
 public:
     static VeltoSettings& shared();
@@ -21,6 +23,12 @@ public:
     std::int64_t start_time() const { return startTime_.load(std::memory_order_acquire); }
     std::int64_t init_time() const { return initTime_; }
 
+    // Static, so that setting them does not create the shared instance, which stamps init_time.
+    static std::string baseURL();
+    static void setBaseURL(std::string baseURL);
+    static bool debugMode();
+    static void setDebugMode(bool debugMode);
+
     // The wall clock in whole milliseconds since 1970, truncated toward zero.
     static std::int64_t currentTimeMillis();
 
@@ -30,7 +38,6 @@ public:
 private:
     VeltoSettings();
 
-    // setup may run while other threads fire events.
     PublishedText pixelId_;
     std::atomic<std::int64_t> startTime_{0};
     const std::int64_t initTime_;

@@ -9,7 +9,7 @@
 #include "platform/BundleInfo.hpp"
 #include "platform/DeviceInfo.hpp"
 #include "platform/Dispatch.hpp"
-#include "platform/Services.hpp"
+#include "platform/Platform.hpp"
 #include "platform/StandardOutput.hpp"
 
 namespace {
@@ -57,10 +57,12 @@ void BuildVeltoRequest(benchmark::State& state) {
     DiscardingMainQueue mainQueue;
     Device device;
     Bundle bundle;
-    platform::ScopedServices services({.bundleInfo = &bundle,
-                                       .deviceInfo = &device,
-                                       .mainQueue = &mainQueue,
-                                       .standardOutput = &output});
+    platform::ScopedPlatform services([&](platform::Platform& p) {
+        p.bundleInfo = &bundle;
+        p.deviceInfo = &device;
+        p.mainQueue = &mainQueue;
+        p.standardOutput = &output;
+    });
     Velto::initialize("pixel-7");
     VeltoParams params("25", "USD", "A1,B2", std::nullopt, std::nullopt);
     params.put("color", "red,blue");

@@ -1,8 +1,12 @@
 #include <benchmark/benchmark.h>
 #include <VeltoSDK/HostInfo.hpp>
 
+#include "Sourcefiles/HostValues.hpp"
+#include "platform/DeviceInfo.hpp"
+#include "platform/Dispatch.hpp"
+#include "platform/NetworkReachability.hpp"
+#include "platform/Platform.hpp"
 #include "platform/URL.hpp"
-#include "platform/linux/Linux.hpp"
 
 namespace {
 
@@ -12,7 +16,7 @@ using namespace VeltoSDK::platform;
 void BM_ZeroAddressGetFlags(benchmark::State& state) {
     sockaddr_in zero{};
     zero.sin_family = AF_INET;
-    auto reference = linux_os::networkReachability().createWithAddress(zero);
+    auto reference = linuxPlatform().networkReachability->createWithAddress(zero);
     for (auto _ : state) {
         std::uint32_t flags = 0;
         benchmark::DoNotOptimize(reference->getFlags(flags));
@@ -25,7 +29,7 @@ void BM_CreateAndGetFlags(benchmark::State& state) {
     sockaddr_in zero{};
     zero.sin_family = AF_INET;
     for (auto _ : state) {
-        auto reference = linux_os::networkReachability().createWithAddress(zero);
+        auto reference = linuxPlatform().networkReachability->createWithAddress(zero);
         std::uint32_t flags = 0;
         benchmark::DoNotOptimize(reference->getFlags(flags));
     }
@@ -41,15 +45,12 @@ BENCHMARK(BM_ParseEndpointURL);
 // The host values the device step reads for one event.
 void BM_DeviceValuesOfOneEvent(benchmark::State& state) {
     VeltoSDK::HostInfo::setCarrier(VeltoSDK::HostInfo::Carrier{"Carrier", "262", "01"});
-    DeviceInfo& device = linux_os::deviceInfo();
+    DeviceInfo& device = *linuxPlatform().deviceInfo;
     for (auto _ : state) {
         benchmark::DoNotOptimize(device.systemVersion());
         benchmark::DoNotOptimize(device.isOperatingSystemAtLeast(14, 0, 0));
         benchmark::DoNotOptimize(device.unameMachine());
-        benchmark::DoNotOptimize(device.advertisingIdentifier());
-        benchmark::DoNotOptimize(device.trackingAuthorizationStatus());
-        auto carrier = device.subscriberCellularProvider();
-        benchmark::DoNotOptimize(carrier->carrierName());
+        benchmark::DoNotOptimize(VeltoSDK::hostValues());
     }
     VeltoSDK::HostInfo::reset();
 }

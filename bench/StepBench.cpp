@@ -3,8 +3,8 @@
 #include <benchmark/benchmark.h>
 
 #include "Sourcefiles/Blank.hpp"
+#include "Sourcefiles/BodySteps.hpp"
 #include "Sourcefiles/Log.hpp"
-#include "Sourcefiles/PostBody.hpp"
 
 namespace {
 
@@ -12,8 +12,8 @@ using namespace VeltoSDK;
 
 void LogLine(benchmark::State& state) {
     for (auto _ : state) {
-        Log::info("fireEvent API is getting called", "Sourcefiles/Velto", 27,
-                  "fireEvent(_:eventParams:)");
+        Log::info("fireEvent API is getting called",
+                  {"Sourcefiles/Velto", "fireEvent(_:eventParams:)"}, 27);
     }
 }
 BENCHMARK(LogLine);
@@ -21,9 +21,7 @@ BENCHMARK(LogLine);
 // uname, an environment read, the route check and the announcement it queues.
 void AddDeviceFields(benchmark::State& state) {
     for (auto _ : state) {
-        PostBody body;
-        addDeviceFields(body);
-        benchmark::DoNotOptimize(body.finish());
+        benchmark::DoNotOptimize(prettyJSON(addDeviceFields));
     }
 }
 BENCHMARK(AddDeviceFields);

@@ -1,5 +1,6 @@
 // An event name, a pixel id and parameters from the input: building the request never crashes,
-// and a request that is built carries a JSON body from which every value comes back whole.
+// and a request that is built carries a JSON body from which every value comes back whole (with
+// U+FFFD for bytes that are not UTF-8).
 #include <fuzzer/FuzzedDataProvider.h>
 #include <nlohmann/json.hpp>
 
@@ -9,8 +10,9 @@
 #include <cstdlib>
 
 #include "Sourcefiles/RequestBuilder.hpp"
+#include "Sourcefiles/UTF8.hpp"
 #include "Sourcefiles/VeltoSettings.hpp"
-#include "platform/Services.hpp"
+#include "platform/Platform.hpp"
 #include "platform/StandardOutput.hpp"
 
 namespace {
@@ -33,18 +35,20 @@ std::string rejoin(const json& parts) {
     return text;
 }
 
-const json* customEntry(const json& body, const std::string& key) {
-    if (!body.contains("custom")) return nullptr;
+// Two keys that are not UTF-8 may repair to the same text, so any entry of that name will do.
+bool hasCustomEntry(const json& body, const std::string& key, const std::string& value) {
+    if (!body.contains("custom")) return false;
     for (const json& entry : body["custom"])
-        if (entry["k"] == key) return &entry;
-    return nullptr;
+        if (entry["k"] == key && rejoin(entry["v"]) == value) return true;
+    return false;
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     static NullOutput output;
-    static platform::ScopedServices services({.standardOutput = &output});
+    static platform::ScopedPlatform services(
+        [](platform::Platform& p) { p.standardOutput = &output; });
     Velto::shared().setBaseURL("http://127.0.0.1:9/velto/mob?");
     return 0;
 }
@@ -67,15 +71,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const json body = json::parse(request->httpBody());  // throws, and so fails, when broken
     require(body.is_object());
     if (!withParams) return 0;
-    for (const auto& [key, value] : params.veltoParamsDictionary()) {
-        if (value.empty()) continue;  // empty values are left out
+    for (const auto& [key, raw] : params.veltoParamsDictionary()) {
+        if (raw.empty()) continue;                    // empty values are left out
+        const std::string value = repairedUTF8(raw);  // text that is not UTF-8 gets U+FFFD
         if (key == "va" || key == "c") {
             require(body.at(key) == value);
         } else if (key == "ii" || key == "itp" || key == "in") {
             require(rejoin(body.at(key)) == value);
         } else {
-            const json* entry = customEntry(body, key);
-            require(entry != nullptr && rejoin(entry->at("v")) == value);
+            require(hasCustomEntry(body, repairedUTF8(key), value));
         }
     }
     return 0;

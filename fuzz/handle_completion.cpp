@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "Sourcefiles/RequestManager.hpp"
-#include "platform/Services.hpp"
+#include "platform/Platform.hpp"
 #include "platform/StandardOutput.hpp"
 
 namespace {
@@ -83,7 +83,8 @@ CapturingOutput* output = nullptr;
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     static CapturingOutput capturing;
-    static platform::ScopedServices services({.standardOutput = &capturing});
+    static platform::ScopedPlatform services(
+        [](platform::Platform& p) { p.standardOutput = &capturing; });
     output = &capturing;
     return 0;
 }

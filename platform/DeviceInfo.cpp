@@ -1,4 +1,8 @@
-#include "DeviceInfo.hpp"
+#include "platform/DeviceInfo.hpp"
+
+#include <algorithm>
+#include <charconv>
+#include <vector>
 
 namespace VeltoSDK::platform {
 namespace {
@@ -14,7 +18,37 @@ int hexValue(char c) {
     return -1;
 }
 
+// Leading dotted numbers, as in "14", "17.2.1" or the kernel's "6.1.0-13-amd64". None when
+// the text does not start with a number or a number is malformed ("14..0", "v14", "14x").
+std::optional<std::vector<long>> dottedNumbers(std::string_view text) {
+    std::vector<long> numbers;
+    const char* position = text.data();
+    const char* end = text.data() + text.size();
+    while (true) {
+        long number = 0;
+        auto [next, error] = std::from_chars(position, end, number);
+        if (error != std::errc() || number < 0) return std::nullopt;
+        numbers.push_back(number);
+        position = next;
+        if (position == end) return numbers;
+        if (*position != '.') break;
+        ++position;
+    }
+    constexpr std::string_view kSuffixStarts = "-+~ _";
+    if (kSuffixStarts.find(*position) == std::string_view::npos) return std::nullopt;
+    return numbers;
+}
+
 }  // namespace
+
+bool versionIsAtLeast(std::string_view version, int major, int minor, int patch) {
+    auto numbers = dottedNumbers(version);
+    if (!numbers) return false;
+    numbers->resize(std::max<size_t>(numbers->size(), 3), 0);
+    std::vector<long> wanted{major, minor, patch};
+    return !std::lexicographical_compare(numbers->begin(), numbers->begin() + 3, wanted.begin(),
+                                         wanted.end());
+}
 
 std::string uuidString(const UUID& uuid) {
     constexpr char kDigits[] = "0123456789ABCDEF";

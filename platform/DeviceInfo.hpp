@@ -41,6 +41,9 @@ public:
     virtual std::unique_ptr<Carrier> subscriberCellularProvider() = 0;
 };
 
+// Whether a version text such as "17.2.1" or "6.1.0-13-amd64" is at least major.minor.patch;
+// false when it does not start with dotted numbers.
+bool versionIsAtLeast(std::string_view version, int major, int minor, int patch);
 // The canonical 36-character upper-case form, 8-4-4-4-12.
 std::string uuidString(const UUID& uuid);
 // Parses a UUID in any letter case; none when the text is not one.

@@ -1,4 +1,4 @@
-#include "Dispatch.hpp"
+#include "platform/Dispatch.hpp"
 
 namespace VeltoSDK::platform {
 

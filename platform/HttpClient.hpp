@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "HttpRequest.hpp"
+#include "platform/HttpRequest.hpp"
 
 namespace VeltoSDK::platform {
 

@@ -1,4 +1,4 @@
-#include "HttpRequest.hpp"
+#include "platform/HttpRequest.hpp"
 
 #include <algorithm>
 #include <cctype>

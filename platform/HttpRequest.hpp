@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "URL.hpp"
+#include "platform/URL.hpp"
 
 namespace VeltoSDK::platform {
 

@@ -1,4 +1,4 @@
-#include "NotificationCenter.hpp"
+#include "platform/NotificationCenter.hpp"
 
 #include <vector>
 

@@ -1,9 +1,8 @@
-#include "URL.hpp"
+#include "platform/URL.hpp"
 
-#include <curl/curl.h>
-
-#include <memory>
 #include <string_view>
+
+#include "platform/linux/CurlUrl.hpp"
 
 namespace VeltoSDK::platform {
 namespace {
@@ -28,10 +27,6 @@ bool hasOnlyUrlCharacters(std::string_view text) {
     return true;
 }
 
-struct CurlUrlDeleter {
-    void operator()(CURLU* handle) const { curl_url_cleanup(handle); }
-};
-
 }  // namespace
 
 std::optional<URL> URL::fromString(std::string_view text) {
@@ -40,7 +35,7 @@ std::optional<URL> URL::fromString(std::string_view text) {
     if (lastParsed && lastParsed->text_ == text) return lastParsed;
     if (text.empty() || !hasOnlyUrlCharacters(text)) return std::nullopt;
 
-    std::unique_ptr<CURLU, CurlUrlDeleter> handle(curl_url());
+    CurlUrl handle(curl_url());
     if (!handle) return std::nullopt;
     std::string owned(text);
     // Any scheme parses: the transport answers a non-HTTP URL with a non-HTTP response.

@@ -1,12 +1,12 @@
 #include <VeltoSDK/Velto.hpp>
 
 #include "Sourcefiles/Log.hpp"
-#include "support/Fakes.hpp"
+#include "tests/support/Fakes.hpp"
 
 namespace VeltoSDK {
 namespace {
 
-class LogTest : public testing::PlatformTest {
+class LogTest : public testing::FakePlatformTest {
 protected:
     void TearDown() override { Velto::shared().setDebugMode(false); }
 };
@@ -14,8 +14,8 @@ protected:
 TEST_F(LogTest, WorkedExampleLine) {
     locale.zone = "Europe/Berlin";
     clock.seconds = 1796504823.045 - 3600;  // 21:07:03.045 in Berlin
-    Log::info("fireEvent API is getting called", "Sourcefiles/Velto", 12,
-              "fireEvent(_:eventParams:)");
+    Log::info("fireEvent API is getting called", {"Sourcefiles/Velto", "fireEvent(_:eventParams:)"},
+              12);
     EXPECT_EQ(output.writes(),
               std::vector<std::string>{
                   "2026-12-05 09:07:03045 [\u2139\uFE0F] [Velto]:12 fireEvent(_:eventParams:) -> "
@@ -43,11 +43,11 @@ TEST_F(LogTest, HourIsOnTheTwelveHourClockWithoutMarker) {
 }
 
 TEST_F(LogTest, TagsDebugGateAndEmptyPieces) {
-    Log::error("e", "f", 1, "fn");
-    Log::debug("hidden", "f", 2, "fn");
+    Log::error("e", {"f", "fn"}, 1);
+    Log::debug("hidden", {"f", "fn"}, 2);
     Velto::shared().setDebugMode(true);
-    Log::debug("shown", "f", 3, "fn");
-    Log::info("", "a/b/", 7, "");
+    Log::debug("shown", {"f", "fn"}, 3);
+    Log::info("", {"a/b/", ""}, 7);
     EXPECT_EQ(output.lines(),
               (std::vector<std::string>{"[\u203C\uFE0F] [f] fn -> e",
                                         "[\U0001F4AC] [f] fn -> shown", "[\u2139\uFE0F] []  -> "}));

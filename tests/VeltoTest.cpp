@@ -2,12 +2,12 @@
 #include <VeltoSDK/Velto.hpp>
 
 #include "Sourcefiles/VeltoSettings.hpp"
-#include "support/Fakes.hpp"
+#include "tests/support/Fakes.hpp"
 
 namespace VeltoSDK {
 namespace {
 
-class VeltoTest : public testing::PlatformTest {};
+class VeltoTest : public testing::FakePlatformTest {};
 
 TEST_F(VeltoTest, BlankIdIsStoredAndRefusedWithoutMovingStartTime) {
     VeltoSettings& settings = VeltoSettings::shared();

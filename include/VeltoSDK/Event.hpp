@@ -1,6 +1,6 @@
 #pragma once
 
-#include <VeltoSDK/Export.hpp>
+#include <VeltoSDK/export.h>
 
 namespace VeltoSDK {
 

@@ -3,7 +3,7 @@
 #include <optional>
 #include <string>
 
-#include <VeltoSDK/Export.hpp>
+#include <VeltoSDK/export.h>
 
 namespace VeltoSDK {
 

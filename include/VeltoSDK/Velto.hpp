@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include <VeltoSDK/Export.hpp>
+#include <VeltoSDK/export.h>
 
 namespace VeltoSDK {
 

@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include <VeltoSDK/Export.hpp>
+#include <VeltoSDK/export.h>
 
 namespace VeltoSDK {
 

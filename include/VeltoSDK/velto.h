@@ -5,7 +5,7 @@
 #include <stdbool.h>
 #include <stddef.h>
 
-#include <VeltoSDK/Export.hpp>
+#include <VeltoSDK/export.h>
 
 #ifdef __cplusplus
 extern "C" {

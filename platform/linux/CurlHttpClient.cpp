@@ -1,4 +1,4 @@
-#include "CurlHttpClient.hpp"
+#include "platform/linux/CurlHttpClient.hpp"
 
 #include <curl/curl.h>
 #include <pthread.h>
@@ -15,8 +15,8 @@
 #include <thread>
 #include <vector>
 
-#include "CurlWorker.hpp"
-#include "Linux.hpp"
+#include "platform/linux/CurlWorker.hpp"
+#include "platform/linux/Linux.hpp"
 
 namespace VeltoSDK::platform::linux_os {
 namespace {

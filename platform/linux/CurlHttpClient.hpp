@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "../HttpClient.hpp"
+#include "platform/HttpClient.hpp"
 
 namespace VeltoSDK::platform::linux_os {
 

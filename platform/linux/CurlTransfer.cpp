@@ -1,10 +1,10 @@
-#include "CurlTransfer.hpp"
+#include "platform/linux/CurlTransfer.hpp"
 
 #include <algorithm>
 #include <cctype>
 #include <cmath>
 
-#include "CurlHttpClient.hpp"
+#include "platform/linux/CurlHttpClient.hpp"
 
 namespace VeltoSDK::platform::linux_os {
 namespace {

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "../HttpClient.hpp"
+#include "platform/HttpClient.hpp"
 
 // The worker's side of the client. Everything here runs on the worker thread only.
 namespace VeltoSDK::platform::linux_os {

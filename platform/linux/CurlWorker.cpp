@@ -1,4 +1,4 @@
-#include "CurlWorker.hpp"
+#include "platform/linux/CurlWorker.hpp"
 
 #include <cctype>
 #include <chrono>
@@ -7,7 +7,8 @@
 #include <thread>
 #include <unordered_map>
 
-#include "CurlHttpClient.hpp"
+#include "platform/linux/CurlHttpClient.hpp"
+#include "platform/linux/CurlUrl.hpp"
 
 namespace VeltoSDK::platform::linux_os {
 namespace {
@@ -17,10 +18,6 @@ constexpr int kIdlePollMs = 1000;
 // While transfers run, idle timeouts are checked at least this often.
 constexpr int kBusyPollMs = 100;
 constexpr long kCachedConnections = 64;
-
-struct CurlUrlDeleter {
-    void operator()(CURLU* url) const { curl_url_cleanup(url); }
-};
 
 std::string takeCurlString(char* text) {
     std::string copy = text ? text : "";
@@ -35,7 +32,7 @@ struct Origin {
 };
 
 std::optional<Origin> originOf(const std::string& url, std::string& error) {
-    std::unique_ptr<CURLU, CurlUrlDeleter> parsed(curl_url());
+    CurlUrl parsed(curl_url());
     if (!parsed) {
         error = "out of memory";
         return std::nullopt;

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "CurlTransfer.hpp"
+#include "platform/linux/CurlTransfer.hpp"
 
 namespace VeltoSDK::platform::linux_os {
 

@@ -1,16 +1,17 @@
 #pragma once
 
-#include "../BundleInfo.hpp"
-#include "../Clock.hpp"
-#include "../DeviceInfo.hpp"
-#include "../Dispatch.hpp"
-#include "../HttpClient.hpp"
-#include "../LocaleInfo.hpp"
-#include "../NetworkReachability.hpp"
-#include "../StandardOutput.hpp"
+#include "platform/BundleInfo.hpp"
+#include "platform/Clock.hpp"
+#include "platform/DeviceInfo.hpp"
+#include "platform/Dispatch.hpp"
+#include "platform/HttpClient.hpp"
+#include "platform/LocaleInfo.hpp"
+#include "platform/NetworkReachability.hpp"
+#include "platform/StandardOutput.hpp"
 
-// The Linux implementations of the platform services. Each is created on first use and never
-// destroyed, so threads still running at exit never touch a destroyed object.
+// The Linux implementations of the platform services, assembled in LinuxPlatform.cpp. Each is
+// created on first use and never destroyed, so threads still running at exit never touch a
+// destroyed object. The HTTP client is the calling process's own: a forked child gets its own.
 namespace VeltoSDK::platform::linux_os {
 
 BundleInfo& bundleInfo();

@@ -1,5 +1,4 @@
-#include "../HostValues.hpp"
-#include "Linux.hpp"
+#include "platform/linux/Linux.hpp"
 
 namespace VeltoSDK::platform::linux_os {
 namespace {
@@ -8,9 +7,7 @@ namespace {
 // knows its own version from the build.
 class LinuxBundleInfo final : public BundleInfo {
 public:
-    std::optional<std::string> mainBundleIdentifier() override {
-        return hostValues()->mainBundleIdentifier;
-    }
+    std::optional<std::string> mainBundleIdentifier() override { return std::nullopt; }
     std::optional<std::string> libraryShortVersion() override { return VELTOSDK_VERSION_TEXT; }
 };
 

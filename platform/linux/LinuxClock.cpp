@@ -1,6 +1,6 @@
 #include <chrono>
 
-#include "Linux.hpp"
+#include "platform/linux/Linux.hpp"
 
 namespace VeltoSDK::platform::linux_os {
 namespace {

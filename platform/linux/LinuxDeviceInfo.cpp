@@ -1,14 +1,10 @@
 #include <sys/utsname.h>
 
-#include <algorithm>
-#include <charconv>
 #include <cstdlib>
 #include <fstream>
 #include <string_view>
-#include <vector>
 
-#include "../HostValues.hpp"
-#include "Linux.hpp"
+#include "platform/linux/Linux.hpp"
 
 namespace VeltoSDK::platform::linux_os {
 namespace {
@@ -47,60 +43,12 @@ const std::string& osSystemVersion() {
     return *version;
 }
 
-// Leading dotted numbers, as in "14", "17.2.1" or the kernel's "6.1.0-13-amd64". None when
-// the text does not start with a number or a number is malformed ("14..0", "v14", "14x").
-std::optional<std::vector<long>> dottedNumbers(std::string_view text) {
-    std::vector<long> numbers;
-    const char* position = text.data();
-    const char* end = text.data() + text.size();
-    while (true) {
-        long number = 0;
-        auto [next, error] = std::from_chars(position, end, number);
-        if (error != std::errc() || number < 0) return std::nullopt;
-        numbers.push_back(number);
-        position = next;
-        if (position == end) return numbers;
-        if (*position != '.') break;
-        ++position;
-    }
-    constexpr std::string_view kSuffixStarts = "-+~ _";
-    if (kSuffixStarts.find(*position) == std::string_view::npos) return std::nullopt;
-    return numbers;
-}
-
-class HostCarrier final : public Carrier {
-public:
-    std::optional<std::string> carrierName() override { return read(&HostInfo::Carrier::name); }
-    std::optional<std::string> mobileCountryCode() override {
-        return read(&HostInfo::Carrier::mobileCountryCode);
-    }
-    std::optional<std::string> mobileNetworkCode() override {
-        return read(&HostInfo::Carrier::mobileNetworkCode);
-    }
-
-private:
-    // The carrier may be changed or removed by the host between two reads.
-    static std::optional<std::string> read(std::optional<std::string> HostInfo::Carrier::*field) {
-        auto values = hostValues();
-        if (!values->carrier) return std::nullopt;
-        return (*values->carrier).*field;
-    }
-};
-
 class LinuxDeviceInfo final : public DeviceInfo {
 public:
-    std::string systemVersion() override {
-        auto values = hostValues();
-        return values->systemVersion ? *values->systemVersion : osSystemVersion();
-    }
+    std::string systemVersion() override { return osSystemVersion(); }
 
     bool isOperatingSystemAtLeast(int major, int minor, int patch) override {
-        auto numbers = dottedNumbers(systemVersion());
-        if (!numbers) return false;
-        numbers->resize(std::max<size_t>(numbers->size(), 3), 0);
-        std::vector<long> wanted{major, minor, patch};
-        return !std::lexicographical_compare(numbers->begin(), numbers->begin() + 3, wanted.begin(),
-                                             wanted.end());
+        return versionIsAtLeast(systemVersion(), major, minor, patch);
     }
 
     std::optional<std::string> environmentValue(std::string_view name) override {
@@ -119,16 +67,12 @@ public:
         return std::string(names.machine, sizeof names.machine);
     }
 
-    UUID advertisingIdentifier() override { return hostValues()->advertisingIdentifier; }
-    bool isAdvertisingTrackingEnabled() override {
-        return hostValues()->advertisingTrackingEnabled;
-    }
-    int trackingAuthorizationStatus() override { return hostValues()->trackingAuthorizationStatus; }
-
-    std::unique_ptr<Carrier> subscriberCellularProvider() override {
-        if (!hostValues()->carrier) return nullptr;
-        return std::make_unique<HostCarrier>();
-    }
+    // Linux has no advertising identifier, tracking switch, tracking consent or carrier
+    // service: these read as unset, and the host supplies its own through HostInfo.
+    UUID advertisingIdentifier() override { return {}; }
+    bool isAdvertisingTrackingEnabled() override { return false; }
+    int trackingAuthorizationStatus() override { return 0; }
+    std::unique_ptr<Carrier> subscriberCellularProvider() override { return nullptr; }
 };
 
 }  // namespace

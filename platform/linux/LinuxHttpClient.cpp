@@ -1,13 +1,14 @@
 #include <atomic>
 
-#include "CurlHttpClient.hpp"
-#include "Linux.hpp"
+#include "platform/linux/CurlHttpClient.hpp"
+#include "platform/linux/Linux.hpp"
 
 namespace VeltoSDK::platform::linux_os {
+namespace {
 
-// Created on first use and never destroyed. A forked child makes a client of its own and never
-// touches its parent's worker or handles.
-HttpClient& httpClient() {
+// The calling process's client, created on first use and never destroyed. A forked child makes
+// a client of its own and never touches its parent's worker or handles.
+CurlHttpClient& processClient() {
     static std::atomic<CurlHttpClient*> current{nullptr};
     CurlHttpClient* client = current.load(std::memory_order_acquire);
     while (!client || !client->belongsToThisProcess()) {
@@ -18,6 +19,22 @@ HttpClient& httpClient() {
         delete fresh;  // another thread's client won; `client` now holds it
     }
     return *client;
+}
+
+// What the platform holds: each call goes to the client of the process that makes it.
+class ProcessHttpClient final : public HttpClient {
+public:
+    std::shared_ptr<DataTask> dataTask(HttpRequest request, CompletionHandler completion) override {
+        return processClient().dataTask(std::move(request), completion);
+    }
+    bool flush(double timeoutSeconds) override { return processClient().flush(timeoutSeconds); }
+};
+
+}  // namespace
+
+HttpClient& httpClient() {
+    static ProcessHttpClient* instance = new ProcessHttpClient;
+    return *instance;
 }
 
 }  // namespace VeltoSDK::platform::linux_os

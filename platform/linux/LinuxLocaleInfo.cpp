@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "Linux.hpp"
+#include "platform/linux/Linux.hpp"
 
 namespace VeltoSDK::platform::linux_os {
 namespace {

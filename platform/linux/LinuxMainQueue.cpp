@@ -6,7 +6,7 @@
 #include <thread>
 #include <utility>
 
-#include "Linux.hpp"
+#include "platform/linux/Linux.hpp"
 
 namespace VeltoSDK::platform::linux_os {
 namespace {

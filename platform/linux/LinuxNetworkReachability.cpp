@@ -9,7 +9,7 @@
 #include <mutex>
 #include <vector>
 
-#include "Linux.hpp"
+#include "platform/linux/Linux.hpp"
 
 namespace VeltoSDK::platform::linux_os {
 namespace {

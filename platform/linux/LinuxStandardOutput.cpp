@@ -4,7 +4,7 @@
 #include <time.h>
 #include <unistd.h>
 
-#include "Linux.hpp"
+#include "platform/linux/Linux.hpp"
 
 namespace VeltoSDK::platform::linux_os {
 namespace {

@@ -84,10 +84,10 @@ static void paramsRules(void) {
     for (int i = 0; i < kProperties; ++i) properties[i].set(params, NULL); /* NULL stores "" */
     velto_params_put(params, NULL, NULL);
     velto_params_put(NULL, "k", "v");
-    velto_params_put(params, "q\"k", "\x01x\xff"); /* not UTF-8: U+FFFD, not bad JSON */
+    velto_params_put(params, "q\"k", "\x01\x1fx\xff"); /* not UTF-8: U+FFFD, not bad JSON */
     CHECK(jsonIs(params,
                  "{\"\":\"\",\"c\":\"\",\"ii\":\"\",\"in\":\"\",\"itp\":\"\","
-                 "\"q\\\"k\":\"\\u0001x\xef\xbf\xbd\",\"va\":\"\"}"));
+                 "\"q\\\"k\":\"\\u0001\\u001fx\xef\xbf\xbd\",\"va\":\"\"}"));
     for (int i = 0; i < kProperties; ++i) {
         velto_params_put(params, properties[i].key, "A1,B2345"); /* a key is its property */
         CHECK(properties[i].get(params, buffer, 4) == 8 && strcmp(buffer, "A1,") == 0);

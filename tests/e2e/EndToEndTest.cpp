@@ -2,11 +2,9 @@
 
 #include <VeltoSDK/VeltoSDK.hpp>
 
-#include <set>
-
 #include "Sourcefiles/VeltoSettings.hpp"
-#include "support/Fakes.hpp"
-#include "support/Loopback.hpp"
+#include "tests/support/Fakes.hpp"
+#include "tests/support/Loopback.hpp"
 
 namespace VeltoSDK {
 namespace {
@@ -43,7 +41,8 @@ protected:
     }
 
     testing::CapturingOutput output;
-    platform::ScopedServices services{{.standardOutput = &output}};
+    platform::ScopedPlatform services{
+        [this](platform::Platform& p) { p.standardOutput = &output; }};
     std::optional<testing::Collector> collector;
 };
 
@@ -97,35 +96,6 @@ TEST_F(EndToEnd, RefusalsAreLoggedWithTheirReason) {
                                  "Error: Event field is missing",
                                  "Error: Velto server does not recognize Velto Id",
                              }));
-}
-
-TEST_F(EndToEnd, EventsFromSeveralThreadsAllArrive) {
-    start();
-    constexpr int kThreads = 4, kEach = 13;
-    std::vector<std::thread> threads;
-    std::atomic<int> accepted{0};
-    for (int t = 0; t < kThreads; ++t) {
-        threads.emplace_back([&, t] {
-            VeltoParams params;
-            params.put("thread", std::to_string(t));
-            for (int i = 0; i < kEach; ++i) {
-                params.setItemId(std::to_string(i));
-                accepted += Velto::fireEvent(Event::ITEM_VIEW, &params);
-            }
-        });
-    }
-    for (auto& thread : threads) thread.join();
-    ASSERT_TRUE(Velto::flush(20));
-    EXPECT_EQ(accepted, kThreads * kEach);
-    EXPECT_EQ(completions(),
-              std::vector<std::string>(kThreads * kEach, "Data Posted Successfully"));
-    std::set<std::pair<std::string, std::string>> seen;  // (thread, item) pairs
-    for (int n = 0; n < kThreads * kEach; ++n) {
-        json body = nextRecord()["body"];
-        ASSERT_TRUE(body.is_object()) << "only " << n << " arrived";
-        seen.emplace(body["custom"][0]["v"][0], body["ii"][0]);
-    }
-    EXPECT_EQ(seen.size(), size_t(kThreads * kEach)) << "every event exactly once";
 }
 
 }  // namespace

@@ -7,7 +7,10 @@
 #include <thread>
 #include <vector>
 
-#include "platform/linux/Linux.hpp"
+#include "platform/DeviceInfo.hpp"
+#include "platform/Dispatch.hpp"
+#include "platform/NetworkReachability.hpp"
+#include "platform/Platform.hpp"
 
 namespace VeltoSDK::platform {
 namespace {
@@ -15,7 +18,7 @@ namespace {
 // Tasks run in order on one other thread; a throwing task does not stop the queue, and a task
 // may queue another without waiting on the queue's lock; an idle queue is woken by a task.
 TEST(MainQueueTest, RunsTasksInOrderOnOneOtherThread) {
-    MainQueue& queue = linux_os::mainQueue();
+    MainQueue& queue = *linuxPlatform().mainQueue;
     struct Seen {
         std::mutex mutex;
         std::vector<std::pair<int, std::thread::id>> ran;

@@ -9,7 +9,10 @@
 #include <string>
 #include <thread>
 
-#include "platform/linux/Linux.hpp"
+#include "platform/DeviceInfo.hpp"
+#include "platform/Dispatch.hpp"
+#include "platform/NetworkReachability.hpp"
+#include "platform/Platform.hpp"
 
 namespace VeltoSDK::platform {
 namespace {
@@ -18,7 +21,7 @@ std::shared_ptr<NetworkReachability> referenceFor(const char* address, int famil
     sockaddr_in record{};
     record.sin_family = family;
     inet_pton(AF_INET, address, &record.sin_addr);
-    return linux_os::networkReachability().createWithAddress(record);
+    return linuxPlatform().networkReachability->createWithAddress(record);
 }
 
 // Whether `reference` reads as `reachable` within two seconds: a peer's carrier reaches its
@@ -59,12 +62,19 @@ int freshNamespaceScenario() {
     if (!becomes(*zero, true)) return 13;
     if (!run("ip link set v0 down")) return 14;
     if (!becomes(*zero, false)) return 15;  // the route went with the link
+    // An IPv6-only network: no IPv4 route out, an IPv6 default route on a live link.
+    if (!run("ip -4 addr flush dev v0") || !run("ip link set v0 up")) return 16;
+    if (!becomes(*zero, false)) return 17;
+    if (!run("ip -6 addr add fd00::1/64 dev v0 nodad") ||
+        !run("ip -6 route add default via fd00::2 dev v0"))
+        return 0;  // no IPv6 here: done
+    if (!becomes(*zero, true)) return 18;
     return 0;
 }
 
 TEST(NetworkReachabilityTest, FollowsTheNetworkNamespacesRoutesAndLinks) {
     constexpr int kSkip = 77;
-    linux_os::networkReachability();  // made before the fork: the child needs no allocation
+    linuxPlatform();  // made before the fork: the child needs no allocation
     pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) _exit(unshare(CLONE_NEWNET) != 0 ? kSkip : freshNamespaceScenario());

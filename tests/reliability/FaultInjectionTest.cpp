@@ -4,7 +4,7 @@
 
 #include "Sourcefiles/RequestManager.hpp"
 #include "platform/linux/CurlHttpClient.hpp"
-#include "support/Loopback.hpp"
+#include "tests/support/Loopback.hpp"
 
 namespace VeltoSDK::testing {
 namespace {
@@ -51,7 +51,7 @@ void postWithIdleTimeout(const SilentServer& server) {
     platform::HttpRequest request(*platform::URL::fromString(server.url()),
                                   platform::CachePolicy::reloadIgnoringLocalCacheData, 1.0);
     request.setHttpMethod("POST");
-    platform::httpClient().dataTask(request, &RequestManager::handleCompletion)->resume();
+    platform::current().httpClient->dataTask(request, &RequestManager::handleCompletion)->resume();
 }
 
 // Every broken server ends its event in one transport-error line, while a server that answers
@@ -126,7 +126,10 @@ TEST_F(Faults, TlsAcceptsOnlyAValidCertificateForTheHost) {
     ::unsetenv("CURL_CA_BUNDLE");
     ::setenv("SSL_CERT_FILE", (dir.path + "/bundle.pem").c_str(), 1);
     static auto* client = new platform::linux_os::CurlHttpClient();  // lives on, as clients do
-    platform::ScopedServices usingTheBundle({.httpClient = client});
+    platform::ScopedPlatform usingTheBundle([this](platform::Platform& p) {
+        p.httpClient = client;
+        p.standardOutput = &lines;
+    });
 
     for (const auto& [name, altName, from, until, trusted, succeeds] : cases) {
         const std::string base = dir.path + "/" + name;

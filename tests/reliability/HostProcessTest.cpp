@@ -4,7 +4,7 @@
 
 #include <set>
 
-#include "support/Loopback.hpp"
+#include "tests/support/Loopback.hpp"
 
 namespace VeltoSDK::testing {
 namespace {

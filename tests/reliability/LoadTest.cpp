@@ -5,7 +5,7 @@
 #include <set>
 
 #include "platform/linux/CurlHttpClient.hpp"
-#include "support/Loopback.hpp"
+#include "tests/support/Loopback.hpp"
 
 namespace VeltoSDK::testing {
 namespace {

@@ -1,6 +1,11 @@
 #include <nlohmann/json.hpp>
 
-#include "Sourcefiles/PostBody.hpp"
+#include <VeltoSDK/HostInfo.hpp>
+
+#include <thread>
+
+#include "Sourcefiles/BodySteps.hpp"
+#include "Sourcefiles/HostValues.hpp"
 #include "tests/support/Fakes.hpp"
 
 namespace VeltoSDK {
@@ -10,11 +15,8 @@ using Json = nlohmann::json;
 
 class DeviceFieldsTest : public testing::FakePlatformTest {
 protected:
-    Json fields() {
-        PostBody body;
-        addDeviceFields(body);
-        return Json::parse(body.finish());
-    }
+    void TearDown() override { HostInfo::reset(); }
+    Json fields() { return Json::parse(prettyJSON(addDeviceFields)); }
 };
 
 TEST_F(DeviceFieldsTest, TrackingPermissionFollowsTheOSVersion) {
@@ -78,6 +80,51 @@ TEST_F(DeviceFieldsTest, ConnectionTypeIsAlwaysWrittenFromOneReadOfAMonitorThatI
     EXPECT_EQ(fields()["conntype"], "");
     reachability.failCreation = true;
     EXPECT_EQ(fields()["conntype"], "");
+}
+
+// What the host gives replaces the platform's value; what makes no sense reads as unset.
+TEST_F(DeviceFieldsTest, HostValuesReplaceThePlatformsAndResetRestoresThem) {
+    const Json platforms = fields();
+    HostInfo::setSystemVersion("13.7");
+    HostInfo::setAdvertisingTrackingEnabled(false);
+    HostInfo::setAdvertisingIdentifier("not a uuid");
+    HostInfo::setCarrier(HostInfo::Carrier{"C", "262", std::nullopt});
+    Json body = fields();
+    EXPECT_EQ(body["os"], "iOS 13.7");
+    EXPECT_EQ(body["late"], true);  // before 14, from the switch
+    EXPECT_FALSE(body.contains("ifa"));
+    EXPECT_EQ(body["carrier"], "C");
+    EXPECT_EQ(body["mcc"], "262");
+    HostInfo::setSystemVersion("17");
+    HostInfo::setAdvertisingIdentifier("01234567-89ab-cdef-fedc-ba9876543210");
+    for (int status : {4, -1, 1000}) {
+        HostInfo::setTrackingAuthorizationStatus(status);
+        EXPECT_FALSE(fields().contains("late")) << status;  // not determined
+    }
+    EXPECT_EQ(fields()["ifa"], "01234567-89AB-CDEF-FEDC-BA9876543210");
+    HostInfo::reset();
+    EXPECT_EQ(fields(), platforms);
+}
+
+// Readers see one whole value or the other while a writer replaces them, never a mix.
+TEST_F(DeviceFieldsTest, ReadersNeverSeeAHalfWrittenHostValue) {
+    const std::string longText(4096, 'L'), shortText = "1.2";
+    std::thread writer([&] {
+        for (int i = 0; i < 20000; ++i) {
+            HostInfo::setSystemVersion(i % 2 ? longText : shortText);
+            HostInfo::setCarrier(HostInfo::Carrier{i % 2 ? longText : shortText, "1", "2"});
+        }
+    });
+    int bad = 0;
+    for (int i = 0; i < 20000; ++i) {
+        auto values = hostValues();
+        for (const auto& text :
+             {values->systemVersion, values->carrier ? values->carrier->name : std::nullopt}) {
+            bad += text && *text != longText && *text != shortText;
+        }
+    }
+    writer.join();
+    EXPECT_EQ(bad, 0);
 }
 
 }  // namespace

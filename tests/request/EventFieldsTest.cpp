@@ -4,7 +4,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "Sourcefiles/PostBody.hpp"
+#include "Sourcefiles/BodySteps.hpp"
 
 namespace VeltoSDK {
 namespace {
@@ -14,9 +14,7 @@ using Json = nlohmann::json;
 Json eventFields(std::initializer_list<std::pair<std::string, std::string>> pairs) {
     VeltoParams params;
     for (const auto& [key, value] : pairs) params.put(key, value);
-    PostBody body;
-    addEventFields(&params, body);
-    return Json::parse(body.finish());
+    return Json::parse(prettyJSON([&](PostBody& body) { addEventFields(&params, body); }));
 }
 
 TEST(EventFields, SplitRuleKeepsBlanksAndEmptyParts) {
@@ -33,7 +31,10 @@ TEST(EventFields, SplitRuleKeepsBlanksAndEmptyParts) {
         EXPECT_EQ(body["in"], parts) << text;
         EXPECT_EQ(body["custom"][0]["v"], parts) << text;
     }
+    // An empty value is left out, even next to a free pair that is written.
     EXPECT_EQ(eventFields({{"va", ""}, {"ii", ""}, {"color", ""}}), Json::object());
+    EXPECT_EQ(eventFields({{"a", "x"}, {"b", ""}}),
+              Json::parse(R"({"custom":[{"k":"a","v":["x"]}]})"));
 }
 
 TEST(EventFields, ValueAndCurrencyStayTextAndOtherKeysGoToCustom) {

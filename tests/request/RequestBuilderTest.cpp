@@ -1,8 +1,5 @@
 #include <VeltoSDK/VeltoSDK.hpp>
 
-#include <nlohmann/json.hpp>
-
-#include "Sourcefiles/PostBody.hpp"
 #include "Sourcefiles/RequestBuilder.hpp"
 #include "tests/support/Fakes.hpp"
 
@@ -38,9 +35,34 @@ TEST_F(RequestBuilderTest, RequestCarriesExactlyItsFieldsAndTheLogSaysSo) {
     ASSERT_TRUE(request);
     const std::string url = base + "e=a&b=c&pi=pixel-7";  // joined without escaping
     EXPECT_EQ(request->url().absoluteString(), url);
-    const std::string& body = request->httpBody();
-    EXPECT_NE(body.find("{\n    \""), std::string::npos) << "pretty-printed: " << body;
-    EXPECT_EQ(nlohmann::json::parse(body), nlohmann::json::parse(buildPostBody(&params)));
+    EXPECT_EQ(request->httpMethod(), "POST");
+    EXPECT_EQ(request->timeoutInterval(), 2000.0);
+    EXPECT_EQ(request->cachePolicy(), platform::CachePolicy::reloadIgnoringLocalCacheData);
+    using Fields = std::vector<std::pair<std::string, std::string>>;
+    EXPECT_EQ(request->allHTTPHeaderFields(),
+              (Fields{{"Content-Type", "application/json"}, {"Accept", "application/json"}}));
+    const std::string body = R"({
+    "c": "USD",
+    "ii": [
+        "A1",
+        "B2"
+    ],
+    "va": "25",
+    "et": 1700000000000,
+    "it": 1700000000000,
+    "st": 1700000000000,
+    "appid": "com.example.shop",
+    "v": "1.0",
+    "lang": "en",
+    "os": "iOS 17.2",
+    "devmake": "Apple",
+    "devmodel": "arm64",
+    "ifa": "E621E1F8-C36C-495A-93FC-0C247A3E6E5F",
+    "ifatype": "IDFA",
+    "late": false,
+    "conntype": "wifi"
+})";
+    EXPECT_EQ(request->httpBody(), body);
     EXPECT_EQ(output.lines(),
               (std::vector<std::string>{kInfo + kHostURL + url,
                                         kInfo + kBuild + "Velto Request post body constructed",
@@ -59,23 +81,23 @@ TEST_F(RequestBuilderTest, InvalidURLYieldsNoRequestAndNoFurtherLine) {
     EXPECT_TRUE(reachability.created.empty()) << "the body is never assembled";
 }
 
-TEST_F(RequestBuilderTest, InvalidUTF8YieldsTheErrorLineNamingTheMemberAndNoRequest) {
+// Bytes that are not UTF-8, from the host or the platform, never stop an event: each ill-formed
+// sequence goes out as U+FFFD.
+TEST_F(RequestBuilderTest, InvalidUTF8IsRepairedAndTheEventGoesOut) {
     VeltoParams params;
-    params.put("color", "r\377d");
-    params.put("ii", "A1,\xC0\xAF");  // an overlong "/"
-    EXPECT_FALSE(build("Purchase", &params));
-    params = VeltoParams();
-    params.put("r\xED\xA0\x80", "d");  // an encoded surrogate, in a free name
-    EXPECT_FALSE(build("Purchase", &params));
+    params.put("ii", "A1,\xC0\xAF");           // an overlong "/": two bytes, two replacements
+    params.put("r\xED\xA0\x80", "d\xF0\x9F");  // an encoded surrogate; a cut four-byte form
     device.version = "17\xFF";
-    EXPECT_FALSE(build("Purchase"));
-    std::vector<std::string> logged = output.lines();
-    ASSERT_EQ(logged.size(), 6u);
-    const std::string failed = "[\u203C\uFE0F] [RequestBuilder] " + kBuild +
-                               "Failed to build Velto Request post body: the text of ";
-    EXPECT_EQ(logged[1], failed + "\"ii\" is not valid UTF-8");
-    EXPECT_EQ(logged[3], failed + "\"custom\" is not valid UTF-8");
-    EXPECT_EQ(logged[5], failed + "\"os\" is not valid UTF-8");
+    std::optional<platform::HttpRequest> request = build("Purchase", &params);
+    ASSERT_TRUE(request);
+    const std::string& body = request->httpBody();
+    const std::string fffd = "\xEF\xBF\xBD";
+    for (const std::string& expected :
+         {"\"A1\",\n        \"" + fffd + fffd + "\"", "\"k\": \"r" + fffd + fffd + fffd + "\"",
+          "\"d" + fffd + "\"", "\"iOS 17" + fffd + "\""}) {
+        EXPECT_NE(body.find(expected), std::string::npos) << expected << " in " << body;
+    }
+    EXPECT_EQ(output.lines().size(), 2u) << "the URL and the body lines, no error";
 }
 
 }  // namespace

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <functional>
 #include <map>
 #include <memory>
@@ -10,16 +9,17 @@
 #include <optional>
 #include <regex>
 #include <string>
-#include <tuple>
 #include <vector>
 
+#include "Sourcefiles/VeltoSettings.hpp"
 #include "platform/BundleInfo.hpp"
 #include "platform/Clock.hpp"
 #include "platform/DeviceInfo.hpp"
 #include "platform/Dispatch.hpp"
+#include "platform/HttpClient.hpp"
 #include "platform/LocaleInfo.hpp"
 #include "platform/NetworkReachability.hpp"
-#include "platform/Services.hpp"
+#include "platform/Platform.hpp"
 #include "platform/StandardOutput.hpp"
 
 namespace VeltoSDK::testing {
@@ -73,18 +73,6 @@ public:
     std::optional<std::string> languageCode() override { return language; }
 };
 
-// Installs the clock, output and locale fakes for one test.
-class PlatformTest : public ::testing::Test {
-protected:
-    FakeClock clock;
-    CapturingOutput output;
-    FakeLocale locale;
-
-private:
-    platform::ScopedServices services_{
-        {.clock = &clock, .localeInfo = &locale, .standardOutput = &output}};
-};
-
 class FakeCarrier final : public platform::Carrier {
 public:
     std::optional<std::string> name, countryCode, networkCode;
@@ -112,9 +100,7 @@ public:
 
     std::string systemVersion() override { return version; }
     bool isOperatingSystemAtLeast(int major, int minor, int patch) override {
-        int v[3] = {0, 0, 0};
-        std::sscanf(version.c_str(), "%d.%d.%d", &v[0], &v[1], &v[2]);
-        return std::tie(v[0], v[1], v[2]) >= std::tie(major, minor, patch);
+        return platform::versionIsAtLeast(version, major, minor, patch);
     }
     std::optional<std::string> environmentValue(std::string_view name) override {
         auto found = environment.find(name);
@@ -191,19 +177,31 @@ private:
     std::vector<std::function<void()>> tasks_;
 };
 
-// Installs every fake platform service for one test.
-class FakePlatformTest : public PlatformTest {
+// Installs a fake of every platform service but the HTTP client for one test.
+class FakePlatformTest : public ::testing::Test {
 protected:
+    FakeClock clock;
+    CapturingOutput output;
+    FakeLocale locale;
     FakeDeviceInfo device;
     FakeBundleInfo bundle;
     FakeNetworkReachabilityService reachability;
     ManualMainQueue mainQueue;
 
 private:
-    platform::ScopedServices fakes_{{.bundleInfo = &bundle,
-                                     .deviceInfo = &device,
-                                     .mainQueue = &mainQueue,
-                                     .networkReachability = &reachability}};
+    platform::ScopedPlatform fakes_{[this](platform::Platform& p) {
+        p = {.bundleInfo = &bundle,
+             .clock = &clock,
+             .deviceInfo = &device,
+             .httpClient = p.httpClient,
+             .localeInfo = &locale,
+             .mainQueue = &mainQueue,
+             .networkReachability = &reachability,
+             .standardOutput = &output};
+    }};
+    // The shared settings stamp init_time when they are made: made under the fake clock, it is
+    // a known value (1700000000000) in every test.
+    const bool settingsMade_ = (VeltoSettings::shared(), true);
 };
 
 }  // namespace VeltoSDK::testing

@@ -27,7 +27,8 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/Services.hpp"
+#include "platform/HttpClient.hpp"
+#include "platform/Platform.hpp"
 #include "platform/StandardOutput.hpp"
 
 extern char** environ;
@@ -280,7 +281,7 @@ public:
 class LoopbackTest : public ::testing::Test {
 protected:
     CompletionCounter lines;
-    platform::ScopedServices services{{.standardOutput = &lines}};
+    platform::ScopedPlatform services{[this](platform::Platform& p) { p.standardOutput = &lines; }};
 };
 
 // Load sizes are multiplied by VELTOSDK_TEST_SCALE (0 < scale <= 1) when set, so slow

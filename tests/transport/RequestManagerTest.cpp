@@ -7,7 +7,7 @@ namespace {
 using platform::TransportError;
 using platform::URLResponse;
 
-class RequestManagerTest : public PlatformTest {};
+class RequestManagerTest : public FakePlatformTest {};
 
 TEST_F(RequestManagerTest, EveryRowOfTheDecisionTable) {
     const std::string where = " [RequestManager] requestForVeltoUnit(eventName:eventParams:) -> ";

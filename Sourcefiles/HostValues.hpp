@@ -6,17 +6,18 @@
 #include <optional>
 #include <string>
 
-#include "DeviceInfo.hpp"
+#include "platform/DeviceInfo.hpp"
 
-namespace VeltoSDK::platform {
+namespace VeltoSDK {
 
-// What the host app has supplied through VeltoSDK::HostInfo.
+// What the host app has supplied through HostInfo. Each value the host gave replaces the
+// platform's own; where it gave none, the platform answers.
 struct HostValues {
     std::optional<std::string> mainBundleIdentifier;
     std::optional<std::string> systemVersion;
-    UUID advertisingIdentifier{};
-    bool advertisingTrackingEnabled = false;
-    int trackingAuthorizationStatus = 0;
+    std::optional<platform::UUID> advertisingIdentifier;
+    std::optional<bool> advertisingTrackingEnabled;
+    std::optional<int> trackingAuthorizationStatus;
     std::optional<HostInfo::Carrier> carrier;
 };
 
@@ -24,4 +25,4 @@ struct HostValues {
 // snapshot and never changes one that a reader holds.
 std::shared_ptr<const HostValues> hostValues();
 
-}  // namespace VeltoSDK::platform
+}  // namespace VeltoSDK

@@ -3,12 +3,10 @@
 #include <mutex>
 #include <utility>
 
-#include "HostValues.hpp"
+#include "Sourcefiles/HostValues.hpp"
 
 namespace VeltoSDK {
 namespace {
-
-using platform::HostValues;
 
 struct Store {
     std::mutex mutex;
@@ -63,13 +61,10 @@ void HostInfo::reset() {
     update([](HostValues& v) { v = HostValues{}; });
 }
 
-namespace platform {
-
 std::shared_ptr<const HostValues> hostValues() {
     Store& s = store();
     std::lock_guard lock(s.mutex);
     return s.current;
 }
 
-}  // namespace platform
 }  // namespace VeltoSDK

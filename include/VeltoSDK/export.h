@@ -1,0 +1,12 @@
+/* The export macro of VeltoSDK, for C and C++ alike. */
+#ifndef VELTOSDK_EXPORT_H
+#define VELTOSDK_EXPORT_H
+
+/* The shared library is built with hidden visibility; only what carries this macro is exported. */
+#if defined(_WIN32)
+#define VELTOSDK_API
+#else
+#define VELTOSDK_API __attribute__((visibility("default")))
+#endif
+
+#endif /* VELTOSDK_EXPORT_H */
