@@ -233,7 +233,7 @@ bool CurlClientState::submit(std::unique_ptr<CurlTask> task) {
     outstandingBodyBytes += bodyBytes;
     incoming.push_back(std::move(task));
     // With a host's worth of transfers outstanding, the worker has an answer coming (or
-    // checks its idle timeouts) soon, and takes this one then. Waking it for each event
+    // checks its deadlines) soon, and takes this one then. Waking it for each event
     // would cost a turn over every connection per event.
     if (outstanding++ < kMaxConnectionsPerHost) wakeLocked();
     return true;

@@ -20,7 +20,7 @@ inline constexpr std::size_t kMaxResponseBytes = 1024 * 1024;
 inline constexpr std::string_view kTruncationMark = "\u2026[truncated]";
 // Connections idle this long are not reused: shorter than the keep-alive timeouts of common
 // servers (5 s and up), so a server rarely closes one just as a request goes out on it.
-inline constexpr long kMaxIdleConnectionSeconds = 4;
+inline constexpr long kConnectionIdleLimitSeconds = 4;
 // TransportError::code of a transfer refused because the client is saturated. Every other code
 // is curl's.
 inline constexpr long kSaturatedErrorCode = -1;

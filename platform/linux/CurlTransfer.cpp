@@ -189,7 +189,8 @@ bool CurlTransfer::configure(milliseconds timeLeft) {
         set(CURLOPT_WRITEFUNCTION, &CurlTransfer::onBody);
         set(CURLOPT_HEADERFUNCTION, &CurlTransfer::onHeader);
         set(CURLOPT_CONNECTTIMEOUT_MS, kMaxConnectTimeoutMs);
-        set(CURLOPT_MAXAGE_CONN, kMaxIdleConnectionSeconds);
+        // curl drops a connection idle for more than this many whole seconds.
+        set(CURLOPT_MAXAGE_CONN, kConnectionIdleLimitSeconds - 1);
         // curl sends a request again by itself when a reused connection dies before the
         // answer. It asks these two first, and they refuse once any of the body has left.
         set(CURLOPT_PREREQFUNCTION, &CurlTransfer::onPrerequest);

@@ -14,7 +14,7 @@ namespace {
 
 // The longest sleep without news: a lost wake-up costs latency, never a hang.
 constexpr int kIdlePollMs = 1000;
-// While transfers run, idle timeouts are checked at least this often.
+// While transfers run, waiting ones are checked for their deadline at least this often.
 constexpr int kBusyPollMs = 100;
 constexpr long kCachedConnections = 64;
 

@@ -147,6 +147,31 @@ TEST_F(Faults, AnEventIsSentAtMostOnce) {
     EXPECT_EQ(lines.total, 2 * kEvents);
 }
 
+// A connection idle for 4 s is not reused: servers commonly close theirs after 5 s, and one
+// that closes just as a request goes out on it costs that event.
+TEST_F(Faults, ConnectionsIdleForFourSecondsAreNotReused) {
+    SilentServer server;
+    std::atomic<int> connections{0}, requests{0};
+    std::thread serve([&] {
+        for (int connection; requests < 3 && (connection = acceptFrom(server)) >= 0;) {
+            ++connections;
+            while (requests < 3 && !readRequest(connection).empty()) {
+                ++requests;
+                send(connection, "HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n");
+            }
+            ::close(connection);
+        }
+    });
+    for (const auto pause : {0ms, 0ms, 4100ms}) {
+        std::this_thread::sleep_for(pause);
+        EXPECT_TRUE(fireAt(server.url()));
+        EXPECT_TRUE(Velto::flush(10));
+        EXPECT_EQ(connections, pause > 0ms ? 2 : 1);
+    }
+    serve.join();
+    EXPECT_EQ(lines.successes, 3);
+}
+
 // What the last transfer made with keepAnswer ended in: its status (-1 after a transport
 // error) and body. Read after a flush, which orders it after the handler.
 struct Answer {
