@@ -162,7 +162,7 @@ TEST_F(Faults, ConnectionsIdleForFourSecondsAreNotReused) {
             ::close(connection);
         }
     });
-    for (const auto pause : {0ms, 0ms, 4100ms}) {
+    for (const auto pause : {0ms, 0ms, 4500ms}) {
         std::this_thread::sleep_for(pause);
         EXPECT_TRUE(fireAt(server.url()));
         EXPECT_TRUE(Velto::flush(10));
