@@ -40,10 +40,11 @@ class CurlClientState;
 // completions; callers only enqueue. A client is never destroyed: its worker runs until the
 // process ends and is parked at exit before the TLS library is torn down.
 //
-// A request is sent at most once: when a reused connection dies after any of the request's
-// body left for it, the transfer fails instead of going out again, as the server may have
-// it. A request of which nothing left goes out on a fresh connection. No transfer outlives
-// its request's timeout interval, counted from resume().
+// A request is sent at most once: when a reused connection dies after the request went out on
+// it and before any answer byte, the transfer fails instead of going out again, as the server
+// may have it. A connection found closed before the request is written is not used: the
+// request goes out on a fresh one. No transfer outlives its request's timeout interval,
+// counted from resume().
 //
 // Besides the request's own headers, a request carries only Host, Content-Length and a
 // User-Agent naming the library. Nothing is cached locally, so both cache policies behave alike

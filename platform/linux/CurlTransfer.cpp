@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
-#include <cstdio>
 
 #include "CurlHttpClient.hpp"
 
@@ -191,20 +190,11 @@ bool CurlTransfer::configure(milliseconds timeLeft) {
         set(CURLOPT_CONNECTTIMEOUT_MS, kMaxConnectTimeoutMs);
         // curl drops a connection idle for more than this many whole seconds.
         set(CURLOPT_MAXAGE_CONN, kConnectionIdleLimitSeconds - 1);
-        // curl sends a request again by itself when a reused connection dies before the
-        // answer. It asks these two first, and they refuse once any of the body has left.
         set(CURLOPT_PREREQFUNCTION, &CurlTransfer::onPrerequest);
-        set(CURLOPT_SEEKFUNCTION, &CurlTransfer::onSeek);
         if (method == "HEAD") {
             set(CURLOPT_NOBODY, 1L);
-        } else if (shape.hasBody || method == "POST") {
-            // Read from the request by a callback rather than handed over whole, so that
-            // curl must ask before it sends any of it again.
-            set(CURLOPT_POST, 1L);
-            set(CURLOPT_READFUNCTION, &CurlTransfer::onRead);
-            if (method != "POST") set(CURLOPT_CUSTOMREQUEST, method.c_str());  // curl copies it
-        } else if (method != "GET") {
-            set(CURLOPT_CUSTOMREQUEST, method.c_str());
+        } else if (shape.hasBody || method == "POST" ? method != "POST" : method != "GET") {
+            set(CURLOPT_CUSTOMREQUEST, method.c_str());  // curl keeps a copy
         }
     }
 
@@ -218,9 +208,9 @@ bool CurlTransfer::configure(milliseconds timeLeft) {
     set(CURLOPT_WRITEDATA, static_cast<void*>(this));
     set(CURLOPT_PREREQDATA, static_cast<void*>(this));
     if (method != "HEAD" && (!body.empty() || method == "POST")) {
+        // The body stays in the task, which outlives the transfer: no copy.
         set(CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
-        set(CURLOPT_READDATA, static_cast<void*>(this));
-        set(CURLOPT_SEEKDATA, static_cast<void*>(this));
+        set(CURLOPT_POSTFIELDS, body.data());
     }
     set(CURLOPT_HTTPHEADER, headers_.get());
     if (ok) shape_ = std::move(shape);
@@ -294,31 +284,14 @@ std::size_t CurlTransfer::onHeader(char* bytes, std::size_t size, std::size_t co
     return size * count;
 }
 
-std::size_t CurlTransfer::onRead(char* buffer, std::size_t size, std::size_t count, void* self) {
-    auto& transfer = *static_cast<CurlTransfer*>(self);
-    const std::string& body = transfer.task_->request.httpBody();
-    std::size_t length = std::min(size * count, body.size() - transfer.bodyHandedOver_);
-    std::copy_n(body.data() + transfer.bodyHandedOver_, length, buffer);
-    transfer.bodyHandedOver_ += length;
-    return length;
-}
-
-// curl rewinds the body to send the request again on a fresh connection.
-int CurlTransfer::onSeek(void* self, curl_off_t offset, int origin) {
-    auto& transfer = *static_cast<CurlTransfer*>(self);
-    if (offset == 0 && origin == SEEK_SET && transfer.bodyHandedOver_ == 0) return CURL_SEEKFUNC_OK;
-    transfer.resendRefused_ = true;
-    return CURL_SEEKFUNC_FAIL;
-}
-
-// Runs before each attempt to send the request, the first one included. Only a request of
-// which nothing can have reached the server goes out again: one with a body none of which
-// was handed to curl.
+// Runs before each attempt at sending the request. curl makes another attempt by itself when
+// a connection it reused dies before any answer byte, which may be after the server has read
+// the whole request: that attempt is refused, so the server never gets the request twice. A
+// connection found dead before the first attempt is not reused at all: the request then goes
+// out, once, on a fresh one.
 int CurlTransfer::onPrerequest(void* self, char*, char*, int, int) {
     auto& transfer = *static_cast<CurlTransfer*>(self);
-    const bool hasBody = !transfer.task_->request.httpBody().empty();
-    if (transfer.attempts_++ == 0 || (hasBody && transfer.bodyHandedOver_ == 0))
-        return CURL_PREREQFUNC_OK;
+    if (transfer.attempts_++ == 0) return CURL_PREREQFUNC_OK;
     transfer.resendRefused_ = true;
     return CURL_PREREQFUNC_ABORT;
 }

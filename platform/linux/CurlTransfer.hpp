@@ -105,8 +105,6 @@ public:
 private:
     static std::size_t onBody(char* bytes, std::size_t size, std::size_t count, void* self);
     static std::size_t onHeader(char* bytes, std::size_t size, std::size_t count, void* self);
-    static std::size_t onRead(char* buffer, std::size_t size, std::size_t count, void* self);
-    static int onSeek(void* self, curl_off_t offset, int origin);
     static int onPrerequest(void* self, char*, char*, int, int);
     bool configure(std::chrono::milliseconds timeLeft);
 
@@ -121,12 +119,11 @@ private:
     std::shared_ptr<curl_slist> headers_;
     std::string body_;  // of an answer other than 200, up to one byte past the cap
     char errorBuffer_[CURL_ERROR_SIZE] = {};
-    int status_ = 0;                  // of the latest status line
-    bool headersEnded_ = false;       // the blank line after the final response's headers came
-    bool truncated_ = false;          // the body went past the cap and the transfer was ended there
-    std::size_t bodyHandedOver_ = 0;  // request body bytes given to curl
-    int attempts_ = 0;
-    bool resendRefused_ = false;
+    int status_ = 0;              // of the latest status line
+    bool headersEnded_ = false;   // the blank line after the final response's headers came
+    bool truncated_ = false;      // the body went past the cap and the transfer was ended there
+    int attempts_ = 0;            // at sending the request
+    bool resendRefused_ = false;  // a second attempt was refused
 };
 
 }  // namespace VeltoSDK::platform::linux_os
