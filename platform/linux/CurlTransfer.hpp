@@ -12,7 +12,8 @@
 
 #include "../HttpClient.hpp"
 
-// The worker's side of the client. Everything here runs on the worker thread only.
+// The worker's side of the client. Everything here runs on the worker thread only, but
+// deadlineFor.
 namespace VeltoSDK::platform::linux_os {
 
 using SteadyClock = std::chrono::steady_clock;
@@ -25,7 +26,8 @@ struct CurlTask {
     SteadyClock::time_point deadline{};  // the transfer fails when it has not ended by then
 };
 
-// When a transfer resumed now with a timeout interval of `seconds` must have ended.
+// When a transfer resumed now with a timeout interval of `seconds` must have ended. Called
+// on the caller's thread; the clock is read without a system call.
 SteadyClock::time_point deadlineFor(double seconds);
 
 // What a finished transfer hands to its completion handler.
