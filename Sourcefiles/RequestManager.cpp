@@ -30,9 +30,7 @@ bool RequestManager::requestForVeltoUnit(std::string_view eventName,
     if (!request) return false;
     std::shared_ptr<platform::DataTask> task = platform::current().httpClient->dataTask(
         std::move(*request), &RequestManager::handleCompletion);
-    if (!task) return false;
-    task->resume();
-    return true;
+    return task && task->resume();
 }
 
 void RequestManager::handleCompletion(const std::optional<std::string>& data,

@@ -27,7 +27,9 @@ using CompletionHandler = void (*)(const std::optional<std::string>& data,
 class DataTask {
 public:
     virtual ~DataTask() = default;
-    virtual void resume() = 0;
+    // Starts the transfer. False when the client refused it at once because it is saturated;
+    // the completion still runs, once, with the error.
+    virtual bool resume() = 0;
 };
 
 // The process-wide asynchronous HTTP client. It keeps each started task alive until its

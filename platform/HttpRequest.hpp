@@ -23,7 +23,7 @@ public:
 
     const URL& url() const { return url_; }
     CachePolicy cachePolicy() const { return cachePolicy_; }
-    // Seconds without any bytes moving before the transfer fails.
+    // Seconds from the start of the transfer by which it has ended, answered or failed.
     double timeoutInterval() const { return timeoutInterval_; }
 
     const std::string& httpMethod() const { return httpMethod_; }

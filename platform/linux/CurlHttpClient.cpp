@@ -26,7 +26,7 @@ std::atomic<unsigned> forkGeneration{0};
 
 // Every client whose worker was started, for parking them at exit. A lock-free list: the
 // exit handler must not wait for a lock another thread may hold.
-std::atomic<CurlHttpClient::State*> registry{nullptr};
+std::atomic<CurlClientState*> registry{nullptr};
 
 void parkWorkersAtExit();
 
@@ -64,8 +64,9 @@ CurlClientOptions CurlClientOptions::fromEnvironment() {
     return options;
 }
 
-struct CurlHttpClient::State final : WorkerQueue {
-    explicit State(CurlClientOptions clientOptions)
+class CurlClientState final : public WorkerQueue {
+public:
+    explicit CurlClientState(CurlClientOptions clientOptions)
         : generation(forkGeneration.load()), options(std::move(clientOptions)) {}
 
     const unsigned generation;
@@ -76,7 +77,7 @@ struct CurlHttpClient::State final : WorkerQueue {
     std::atomic<bool> stopping{false};
     std::atomic<bool> parked{false};
     std::atomic<std::thread::id> workerId{};
-    State* nextInRegistry = nullptr;
+    CurlClientState* nextInRegistry = nullptr;
 
     // Guarded by `mutex`.
     std::condition_variable completed;
@@ -85,10 +86,12 @@ struct CurlHttpClient::State final : WorkerQueue {
     // every older one has.
     struct Admitted {
         std::uint64_t id;
+        std::size_t bodyBytes;
         bool done;
     };
     std::deque<Admitted> admitted;
-    std::size_t outstanding = 0;              // admitted and not yet completed
+    std::size_t outstanding = 0;  // admitted and not yet completed
+    std::size_t outstandingBodyBytes = 0;
     std::vector<std::uint64_t> flushingUpTo;  // one entry per waiting flush
     std::uint64_t lastId = 0;
     std::map<CompletionHandler, std::size_t> refused;
@@ -108,7 +111,8 @@ struct CurlHttpClient::State final : WorkerQueue {
     }
 
     void launchWorkerOnce();
-    void submit(std::unique_ptr<CurlTask> task);
+    // False when the task was refused: its completion runs later, on the worker.
+    bool submit(std::unique_ptr<CurlTask> task);
     bool allCompletedUpTo(std::uint64_t id) const {
         return (admitted.empty() || admitted.front().id > id) &&
                (firstRefusedId == 0 || firstRefusedId > id) &&
@@ -146,6 +150,7 @@ struct CurlHttpClient::State final : WorkerQueue {
             if (it == admitted.end() || it->id != id || it->done) return;
             it->done = true;
             --outstanding;
+            outstandingBodyBytes -= it->bodyBytes;
             while (!admitted.empty() && admitted.front().done) admitted.pop_front();
             flushDone = anyFlushDoneLocked();
         }
@@ -165,7 +170,7 @@ namespace {
 
 void parkWorkersAtExit() {
     using namespace std::chrono;
-    std::vector<CurlHttpClient::State*> ours;
+    std::vector<CurlClientState*> ours;
     for (auto* state = registry.load(); state; state = state->nextInRegistry) {
         if (!state->belongsToThisProcess()) continue;
         state->stopping.store(true);
@@ -185,7 +190,7 @@ void parkWorkersAtExit() {
 
 }  // namespace
 
-void CurlHttpClient::State::launchWorkerOnce() {
+void CurlClientState::launchWorkerOnce() {
     if (launched.load(std::memory_order_acquire) || launched.exchange(true)) return;
     initialiseCurlOnce();
     nextInRegistry = registry.load();
@@ -208,27 +213,33 @@ void CurlHttpClient::State::launchWorkerOnce() {
     pthread_sigmask(SIG_SETMASK, &previous, nullptr);
 }
 
-void CurlHttpClient::State::submit(std::unique_ptr<CurlTask> task) {
+bool CurlClientState::submit(std::unique_ptr<CurlTask> task) {
     launchWorkerOnce();
+    // The clock is read before the lock, and without a system call.
+    task->deadline = deadlineFor(task->request.timeoutInterval());
+    const std::size_t bodyBytes = task->request.httpBody().size();
     std::lock_guard lock(mutex);
     std::uint64_t id = ++lastId;
-    if (outstanding >= options.maxTransfers) {
+    if (outstanding >= options.maxTransfers ||
+        bodyBytes > kMaxPendingBodyBytes - outstandingBodyBytes) {
         // Only a count per handler is kept, so refusals cannot grow memory either.
         ++refused[task->completion];
         if (firstRefusedId == 0) firstRefusedId = id;
         wakeLocked();
-        return;
+        return false;
     }
     task->id = id;
-    admitted.push_back({id, false});
+    admitted.push_back({id, bodyBytes, false});
+    outstandingBodyBytes += bodyBytes;
     incoming.push_back(std::move(task));
     // With a host's worth of transfers outstanding, the worker has an answer coming (or
-    // checks its idle timeouts) soon, and takes this one then. Waking it for each event
+    // checks its deadlines) soon, and takes this one then. Waking it for each event
     // would cost a turn over every connection per event.
     if (outstanding++ < kMaxConnectionsPerHost) wakeLocked();
+    return true;
 }
 
-void CurlHttpClient::State::deliverRefusals() {
+void CurlClientState::deliverRefusals() {
     std::map<CompletionHandler, std::size_t> batch;
     {
         std::lock_guard lock(mutex);
@@ -238,7 +249,9 @@ void CurlHttpClient::State::deliverRefusals() {
     }
     const TransportError error{kSaturatedErrorCode,
                                "HTTP client saturated: " + std::to_string(options.maxTransfers) +
-                                   " transfers already waiting or running; request dropped"};
+                                   " transfers or " + std::to_string(kMaxPendingBodyBytes >> 20) +
+                                   " MiB of request bodies already waiting or running; request "
+                                   "dropped"};
     for (const auto& [completion, count] : batch) {
         for (std::size_t i = 0; i < count; ++i) runCompletion(completion, {}, nullptr, &error);
     }
@@ -255,21 +268,20 @@ namespace {
 
 class CurlDataTask final : public DataTask {
 public:
-    CurlDataTask(CurlHttpClient::State& state, std::unique_ptr<CurlTask> task)
+    CurlDataTask(CurlClientState& state, std::unique_ptr<CurlTask> task)
         : state_(state), task_(std::move(task)) {}
 
-    void resume() override {
-        if (resumed_.exchange(true)) return;
+    bool resume() override {
+        if (resumed_.exchange(true)) return true;
         if (!state_.belongsToThisProcess()) {
             // Made before a fork: the child sends it with its own client.
-            httpClient().dataTask(std::move(task_->request), task_->completion)->resume();
-            return;
+            return httpClient().dataTask(std::move(task_->request), task_->completion)->resume();
         }
-        state_.submit(std::move(task_));
+        return state_.submit(std::move(task_));
     }
 
 private:
-    CurlHttpClient::State& state_;
+    CurlClientState& state_;
     std::unique_ptr<CurlTask> task_;
     std::atomic<bool> resumed_{false};
 };
@@ -278,7 +290,7 @@ private:
 
 CurlHttpClient::CurlHttpClient(CurlClientOptions options) {
     registerForkHandlerOnce();
-    state_ = new State(std::move(options));
+    state_ = new CurlClientState(std::move(options));
 }
 
 CurlHttpClient::~CurlHttpClient() {
@@ -296,7 +308,7 @@ std::shared_ptr<DataTask> CurlHttpClient::dataTask(HttpRequest request,
 
 bool CurlHttpClient::flush(double timeoutSeconds) {
     if (!belongsToThisProcess()) return httpClient().flush(timeoutSeconds);
-    State& state = *state_;
+    CurlClientState& state = *state_;
     std::unique_lock lock(state.mutex);
     const std::uint64_t upTo = state.lastId;
     auto done = [&] { return state.allCompletedUpTo(upTo); };

@@ -10,20 +10,14 @@ namespace VeltoSDK::platform::linux_os {
 namespace {
 
 using std::chrono::milliseconds;
-using SteadyClock = std::chrono::steady_clock;
 
 constexpr std::size_t kPooledHandles = 16;
-// Connecting (with the TLS handshake) may take this long at most, whatever the idle timeout.
-constexpr milliseconds kMaxConnectTimeout{30'000};
+// Connecting (with the TLS handshake) may take this long at most, whatever the deadline.
+constexpr long kMaxConnectTimeoutMs = 30'000;
 // Used when a request carries no usable timeout.
-constexpr milliseconds kDefaultIdleTimeout{60'000};
+constexpr milliseconds kDefaultTimeout{60'000};
+constexpr milliseconds kLongestTimeout{7LL * 24 * 3600 * 1000};  // curl keeps ms in a long
 constexpr const char* kUserAgent = "VeltoSDK/" VELTOSDK_VERSION_TEXT;
-
-milliseconds idleTimeoutOf(double seconds) {
-    if (!std::isfinite(seconds) || seconds <= 0) return kDefaultIdleTimeout;
-    double ms = std::min(seconds * 1000.0, 7.0 * 24 * 3600 * 1000);  // curl keeps ms in a long
-    return milliseconds(std::max<long long>(1, std::llround(ms)));
-}
 
 bool isToken(std::string_view text) {
     return !text.empty() && std::all_of(text.begin(), text.end(), [](unsigned char c) {
@@ -66,6 +60,15 @@ std::string describeTransportError(long code, std::string_view detail, std::stri
         text.begin(), text.end(), [](unsigned char c) { return c < 0x20 || c == 0x7f; }, ' ');
     while (!text.empty() && text.back() == ' ') text.pop_back();
     return text;
+}
+
+SteadyClock::time_point deadlineFor(double seconds) {
+    milliseconds timeout = kDefaultTimeout;
+    if (std::isfinite(seconds) && seconds > 0) {
+        double ms = std::min(seconds * 1000.0, static_cast<double>(kLongestTimeout.count()));
+        timeout = milliseconds(std::max<long long>(1, std::llround(ms)));
+    }
+    return SteadyClock::now() + timeout;
 }
 
 TransferResult failure(long code, std::string_view detail, std::string_view host) {
@@ -144,20 +147,21 @@ CurlTransfer::~CurlTransfer() {
     pool_.release(easy_, std::move(shape_));
 }
 
-std::optional<TransferResult> CurlTransfer::start(CURLM* multi) {
+std::optional<TransferResult> CurlTransfer::start(CURLM* multi, SteadyClock::time_point now) {
     const HttpRequest& request = task_->request;
     if (!isToken(request.httpMethod())) {
         return failure(CURLE_BAD_FUNCTION_ARGUMENT, "invalid HTTP method", host_);
     }
-    if (!configure()) return failure(CURLE_OUT_OF_MEMORY, "", host_);
-    lastActivity_ = SteadyClock::now();
+    auto timeLeft = std::chrono::duration_cast<milliseconds>(task_->deadline - now);
+    if (timeLeft.count() <= 0) return failure(CURLE_OPERATION_TIMEDOUT, "deadline passed", host_);
+    if (!configure(timeLeft)) return failure(CURLE_OUT_OF_MEMORY, "", host_);
     CURLMcode added = curl_multi_add_handle(multi, easy_);
     if (added != CURLM_OK) return failure(CURLE_FAILED_INIT, curl_multi_strerror(added), host_);
     multi_ = multi;
     return std::nullopt;
 }
 
-bool CurlTransfer::configure() {
+bool CurlTransfer::configure(milliseconds timeLeft) {
     const HttpRequest& request = task_->request;
     const std::string& method = request.httpMethod();
     const std::string& body = request.httpBody();
@@ -181,11 +185,12 @@ bool CurlTransfer::configure() {
         set(CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_2TLS));
         // Over TLS, wait to learn whether the first connection multiplexes before opening more.
         if (shape.https) set(CURLOPT_PIPEWAIT, 1L);
-        set(CURLOPT_NOPROGRESS, 0L);
-        set(CURLOPT_XFERINFOFUNCTION, &CurlTransfer::onProgress);
         set(CURLOPT_WRITEFUNCTION, &CurlTransfer::onBody);
         set(CURLOPT_HEADERFUNCTION, &CurlTransfer::onHeader);
-        set(CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(kMaxResponseBytes));
+        set(CURLOPT_CONNECTTIMEOUT_MS, kMaxConnectTimeoutMs);
+        // curl drops a connection idle for more than this many whole seconds.
+        set(CURLOPT_MAXAGE_CONN, kConnectionIdleLimitSeconds - 1);
+        set(CURLOPT_PREREQFUNCTION, &CurlTransfer::onPrerequest);
         if (method == "HEAD") {
             set(CURLOPT_NOBODY, 1L);
         } else if (shape.hasBody || method == "POST" ? method != "POST" : method != "GET") {
@@ -197,12 +202,11 @@ bool CurlTransfer::configure() {
     set(CURLOPT_PRIVATE, static_cast<void*>(this));
     set(CURLOPT_URL, request.url().absoluteString().c_str());
     set(CURLOPT_ERRORBUFFER, errorBuffer_);
-    idleTimeout_ = idleTimeoutOf(request.timeoutInterval());
-    set(CURLOPT_CONNECTTIMEOUT_MS,
-        static_cast<long>(std::min(idleTimeout_, kMaxConnectTimeout).count()));
-    set(CURLOPT_XFERINFODATA, static_cast<void*>(this));
+    // Counted from resume(), however slowly the server trickles its answer.
+    set(CURLOPT_TIMEOUT_MS, static_cast<long>(timeLeft.count()));
     set(CURLOPT_HEADERDATA, static_cast<void*>(this));
     set(CURLOPT_WRITEDATA, static_cast<void*>(this));
+    set(CURLOPT_PREREQDATA, static_cast<void*>(this));
     if (method != "HEAD" && (!body.empty() || method == "POST")) {
         // The body stays in the task, which outlives the transfer: no copy.
         set(CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
@@ -214,16 +218,15 @@ bool CurlTransfer::configure() {
 }
 
 TransferResult CurlTransfer::finish(CURLcode code) {
-    if (abort_ == Abort::idle) {
-        return failure(CURLE_OPERATION_TIMEDOUT,
-                       "no data moved for " + std::to_string(idleTimeout_.count()) + " ms", host_);
-    }
-    if (abort_ == Abort::tooLarge || code == CURLE_FILESIZE_EXCEEDED) {
-        return failure(CURLE_FILESIZE_EXCEEDED,
-                       "response body exceeds " + std::to_string(kMaxResponseBytes) + " bytes",
+    if (resendRefused_) {
+        return failure(CURLE_GOT_NOTHING,
+                       "the connection closed before any answer; the request is not sent "
+                       "again, as the server may have received it",
                        host_);
     }
-    if (code != CURLE_OK) return failure(code, errorBuffer_, host_);
+    // Ended by onBody at the cap: the answer is complete as far as it is read.
+    if (code != CURLE_OK && !(truncated_ && code == CURLE_WRITE_ERROR))
+        return failure(code, errorBuffer_, host_);
 
     long status = 0;
     curl_easy_getinfo(easy_, CURLINFO_RESPONSE_CODE, &status);
@@ -231,6 +234,15 @@ TransferResult CurlTransfer::finish(CURLcode code) {
     if (status > 0 && !headersEnded_)
         return failure(CURLE_RECV_ERROR, "connection closed inside the response headers", host_);
     TransferResult result;
+    if (truncated_) {
+        // Cut before a character that the cap would split, so that text stays text.
+        std::size_t keep = kMaxResponseBytes;
+        while (keep + 3 > kMaxResponseBytes &&
+               (static_cast<unsigned char>(body_[keep]) & 0xC0) == 0x80)
+            --keep;
+        body_.resize(keep);
+        body_ += kTruncationMark;
+    }
     result.data = std::move(body_);
     result.response =
         URLResponse{status > 0 ? std::optional<int>(static_cast<int>(status)) : std::nullopt};
@@ -240,43 +252,48 @@ TransferResult CurlTransfer::finish(CURLcode code) {
 std::size_t CurlTransfer::onBody(char* bytes, std::size_t size, std::size_t count, void* self) {
     auto& transfer = *static_cast<CurlTransfer*>(self);
     std::size_t length = size * count;
-    if (length > kMaxResponseBytes - transfer.body_.size()) {
-        transfer.abort_ = Abort::tooLarge;
-        return 0;  // anything short of `length` ends the transfer
-    }
+    if (transfer.status_ == 200) return length;  // accepted: the body says nothing more
+    // One byte past the cap tells where a character that the cap splits begins.
+    std::size_t room = kMaxResponseBytes + 1 - transfer.body_.size();
     try {
-        transfer.body_.append(bytes, length);
+        transfer.body_.append(bytes, std::min(length, room));
     } catch (...) {
         return 0;
     }
-    return length;
+    if (length < room) return length;
+    transfer.truncated_ = true;
+    return 0;  // anything short of `length` ends the transfer
 }
 
 std::size_t CurlTransfer::onHeader(char* bytes, std::size_t size, std::size_t count, void* self) {
     auto& transfer = *static_cast<CurlTransfer*>(self);
     std::string_view line(bytes, size * count);
-    transfer.headerBytes_ += static_cast<curl_off_t>(line.size());
-    if (line.starts_with("HTTP/"))
-        transfer.headersEnded_ = false;  // interim responses come before the final one
-    else if (line == "\r\n" || line == "\n")
+    if (line.starts_with("HTTP/")) {
+        // Interim responses come before the final one. "HTTP/1.1 200 OK", "HTTP/2 200".
+        transfer.headersEnded_ = false;
+        std::size_t space = line.find(' ');
+        std::string_view code = space == line.npos ? "" : line.substr(space + 1, 3);
+        transfer.status_ = 0;
+        for (char c : code) {
+            if (c < '0' || c > '9') break;
+            transfer.status_ = transfer.status_ * 10 + (c - '0');
+        }
+    } else if (line == "\r\n" || line == "\n") {
         transfer.headersEnded_ = true;
+    }
     return size * count;
 }
 
-int CurlTransfer::onProgress(void* self, curl_off_t, curl_off_t downloaded, curl_off_t,
-                             curl_off_t uploaded) {
+// Runs before each attempt at sending the request. curl makes another attempt by itself when
+// a connection it reused dies before any answer byte, which may be after the server has read
+// the whole request: that attempt is refused, so the server never gets the request twice. A
+// connection found dead before the first attempt is not reused at all: the request then goes
+// out, once, on a fresh one.
+int CurlTransfer::onPrerequest(void* self, char*, char*, int, int) {
     auto& transfer = *static_cast<CurlTransfer*>(self);
-    auto now = SteadyClock::now();
-    // curl counts body bytes only; header lines that keep coming are activity too.
-    curl_off_t moved = downloaded + uploaded + transfer.headerBytes_;
-    if (moved != transfer.bytesMoved_) {
-        transfer.bytesMoved_ = moved;
-        transfer.lastActivity_ = now;
-        return 0;
-    }
-    if (now - transfer.lastActivity_ < transfer.idleTimeout_) return 0;
-    transfer.abort_ = Abort::idle;
-    return 1;
+    if (transfer.attempts_++ == 0) return CURL_PREREQFUNC_OK;
+    transfer.resendRefused_ = true;
+    return CURL_PREREQFUNC_ABORT;
 }
 
 }  // namespace VeltoSDK::platform::linux_os

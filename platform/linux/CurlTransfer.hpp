@@ -12,15 +12,23 @@
 
 #include "platform/HttpClient.hpp"
 
-// The worker's side of the client. Everything here runs on the worker thread only.
+// The worker's side of the client. Everything here runs on the worker thread only, but
+// deadlineFor.
 namespace VeltoSDK::platform::linux_os {
+
+using SteadyClock = std::chrono::steady_clock;
 
 // One resumed data task.
 struct CurlTask {
     HttpRequest request;
     CompletionHandler completion;
     std::uint64_t id = 0;
+    SteadyClock::time_point deadline{};  // the transfer fails when it has not ended by then
 };
+
+// When a transfer resumed now with a timeout interval of `seconds` must have ended. Called
+// on the caller's thread; the clock is read without a system call.
+SteadyClock::time_point deadlineFor(double seconds);
 
 // What a finished transfer hands to its completion handler.
 struct TransferResult {
@@ -89,7 +97,7 @@ public:
     CurlTransfer& operator=(const CurlTransfer&) = delete;
 
     // Configures the easy handle and adds it to `multi`; on failure, the result to report.
-    std::optional<TransferResult> start(CURLM* multi);
+    std::optional<TransferResult> start(CURLM* multi, SteadyClock::time_point now);
     // The result of a transfer curl reported done with `code`.
     TransferResult finish(CURLcode code);
 
@@ -97,13 +105,10 @@ public:
     const std::string& host() const { return host_; }
 
 private:
-    enum class Abort { none, idle, tooLarge };
-
     static std::size_t onBody(char* bytes, std::size_t size, std::size_t count, void* self);
     static std::size_t onHeader(char* bytes, std::size_t size, std::size_t count, void* self);
-    static int onProgress(void* self, curl_off_t, curl_off_t downloaded, curl_off_t,
-                          curl_off_t uploaded);
-    bool configure();
+    static int onPrerequest(void* self, char*, char*, int, int);
+    bool configure(std::chrono::milliseconds timeLeft);
 
     std::unique_ptr<CurlTask> task_;
     std::string host_;
@@ -114,14 +119,13 @@ private:
     std::optional<HandleShape> shape_;  // once the handle is fully configured
     CURLM* multi_ = nullptr;
     std::shared_ptr<curl_slist> headers_;
-    std::string body_;
+    std::string body_;  // of an answer other than 200, up to one byte past the cap
     char errorBuffer_[CURL_ERROR_SIZE] = {};
-    Abort abort_ = Abort::none;
-    bool headersEnded_ = false;  // the blank line after the final response's headers came
-    std::chrono::milliseconds idleTimeout_{0};
-    std::chrono::steady_clock::time_point lastActivity_;
-    curl_off_t bytesMoved_ = 0;
-    curl_off_t headerBytes_ = 0;
+    int status_ = 0;              // of the latest status line
+    bool headersEnded_ = false;   // the blank line after the final response's headers came
+    bool truncated_ = false;      // the body went past the cap and the transfer was ended there
+    int attempts_ = 0;            // at sending the request
+    bool resendRefused_ = false;  // a second attempt was refused
 };
 
 }  // namespace VeltoSDK::platform::linux_os

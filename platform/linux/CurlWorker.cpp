@@ -15,7 +15,7 @@ namespace {
 
 // The longest sleep without news: a lost wake-up costs latency, never a hang.
 constexpr int kIdlePollMs = 1000;
-// While transfers run, idle timeouts are checked at least this often.
+// While transfers run, waiting ones are checked for their deadline at least this often.
 constexpr int kBusyPollMs = 100;
 constexpr long kCachedConnections = 64;
 
@@ -95,6 +95,7 @@ private:
     void turn() {
         for (auto& task : queue_.takeIncoming()) admit(std::move(task));
         queue_.deliverRefusals();
+        expireWaiting();
         int active = 0;
         CURLMcode rc = curl_multi_perform(multi_, &active);
         if (rc == CURLM_OK) {
@@ -163,7 +164,8 @@ private:
             auto transfer = std::make_unique<CurlTransfer>(
                 std::move(host.waiting.front()), host.name, queue_.caBundle(), pool_, headerLists_);
             host.waiting.pop_front();
-            if (std::optional<TransferResult> failed = transfer->start(multi_)) {
+            if (std::optional<TransferResult> failed =
+                    transfer->start(multi_, SteadyClock::now())) {
                 std::unique_ptr<CurlTask> task = transfer->takeTask();
                 transfer.reset();
                 complete(*task, *failed);
@@ -174,6 +176,30 @@ private:
             ++host.running;
         }
         if (host.running == 0 && host.waiting.empty()) hosts_.erase(it);
+    }
+
+    // A task waiting for a connection slot fails when its deadline passes, however long the
+    // transfers ahead of it take. Checked a few times a second at most.
+    void expireWaiting() {
+        const auto now = SteadyClock::now();
+        if (now < nextExpiryCheck_) return;
+        nextExpiryCheck_ = now + std::chrono::milliseconds(kBusyPollMs);
+        for (auto host = hosts_.begin(); host != hosts_.end();) {
+            auto& waiting = host->second.waiting;
+            for (auto it = waiting.begin(); it != waiting.end();) {
+                if ((*it)->deadline > now) {
+                    ++it;
+                    continue;
+                }
+                std::unique_ptr<CurlTask> task = std::move(*it);
+                it = waiting.erase(it);
+                complete(*task, failure(CURLE_OPERATION_TIMEDOUT,
+                                        "deadline passed while waiting for a connection",
+                                        host->second.name));
+            }
+            bool idle = host->second.running == 0 && waiting.empty();
+            host = idle ? hosts_.erase(host) : std::next(host);
+        }
     }
 
     void startAllWaiting() {
@@ -230,6 +256,7 @@ private:
     std::string lastOriginPrefix_;
     std::optional<Origin> lastOrigin_;
     std::unordered_map<CurlTransfer*, Running> running_;
+    SteadyClock::time_point nextExpiryCheck_{};
 };
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <set>
 
+#include "Sourcefiles/RequestManager.hpp"
 #include "platform/linux/CurlHttpClient.hpp"
 #include "tests/support/Loopback.hpp"
 
@@ -15,8 +16,8 @@ using Clock = std::chrono::steady_clock;
 using Load = LoopbackTest;
 
 // A burst at a server that never answers: every call returns (a call that waited for the
-// server would stop the loop at its deadline), transfers beyond the client's bound fail at
-// once, memory stays bounded, and every event still ends in a line.
+// server would stop the loop at its deadline), transfers beyond the client's bound are
+// refused at once and say so, memory stays bounded, and every event still ends in a line.
 TEST_F(Load, BurstAtAStalledServerNeverBlocksAndStaysBounded) {
     constexpr int kEvents = 20'000;
     constexpr int kBound = static_cast<int>(platform::linux_os::kMaxTransfers);
@@ -28,7 +29,7 @@ TEST_F(Load, BurstAtAStalledServerNeverBlocksAndStaysBounded) {
     const auto deadline = Clock::now() + 120s;
     for (int i = 0; i < kEvents && Clock::now() < deadline; ++i)
         accepted += Velto::fireEvent(Event::ADD_TO_CART, &params);
-    ASSERT_EQ(accepted, kEvents);
+    ASSERT_EQ(accepted, kBound);
 
     ASSERT_TRUE(lines.waitFor(kEvents - kBound, 30s)) << lines.total << " refused so far";
     std::this_thread::sleep_for(100ms);
@@ -44,6 +45,25 @@ TEST_F(Load, BurstAtAStalledServerNeverBlocksAndStaysBounded) {
     ASSERT_TRUE(Velto::flush(120));
     EXPECT_EQ(lines.total, kEvents);
     EXPECT_EQ(lines.transportErrors, kEvents);
+}
+
+// Pending requests are bounded by their bodies' bytes too: 64 MiB, here 64 bodies of 1 MiB.
+// Each refused request still ends in its line.
+TEST_F(Load, PendingBodiesAreBoundedInBytes) {
+    std::optional<SilentServer> stalled(std::in_place);
+    platform::HttpRequest request(*platform::URL::fromString(stalled->url()),
+                                  platform::CachePolicy::reloadIgnoringLocalCacheData, 2000);
+    request.setHttpMethod("POST");
+    request.setHttpBody(std::string(1 << 20, 'b'));
+    int accepted = 0;
+    for (int i = 0; i < 100; ++i)
+        accepted +=
+            platform::current().httpClient->dataTask(request, &RequestManager::handleCompletion)->resume();
+    EXPECT_EQ(accepted, 64);
+    EXPECT_TRUE(lines.waitFor(36, 10s));
+    stalled.reset();
+    ASSERT_TRUE(Velto::flush(20));
+    EXPECT_EQ(lines.transportErrors, 100);
 }
 
 // Host threads fire while another keeps changing what every event reads: exactly one line per
