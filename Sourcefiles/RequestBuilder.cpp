@@ -3,6 +3,7 @@
 #include <VeltoSDK/Velto.hpp>
 
 #include "Log.hpp"
+#include "LogText.hpp"
 #include "PostBody.hpp"
 #include "VeltoSettings.hpp"
 
@@ -20,7 +21,7 @@ std::string RequestBuilder::contructHostURL(std::string_view eventName) {
     const std::string pixelId = VeltoSettings::shared().pixelId();
     url.reserve(url.size() + eventName.size() + pixelId.size() + 6);
     url.append("e=").append(eventName).append("&pi=").append(pixelId);
-    Log::info("Velto Host URL " + url, kFile, __LINE__, kContructHostURL);
+    Log::info("Velto Host URL " + LogText::withoutPassword(url), kFile, __LINE__, kContructHostURL);
     return url;
 }
 

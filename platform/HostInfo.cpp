@@ -3,6 +3,7 @@
 #include <mutex>
 #include <utility>
 
+#include "ForkSafety.hpp"
 #include "HostValues.hpp"
 
 namespace VeltoSDK {
@@ -11,7 +12,7 @@ namespace {
 using platform::HostValues;
 
 struct Store {
-    std::mutex mutex;
+    platform::ForkSafeMutex mutex;
     std::shared_ptr<const HostValues> current = std::make_shared<const HostValues>();
 };
 

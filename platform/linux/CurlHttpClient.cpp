@@ -15,7 +15,9 @@
 #include <thread>
 #include <vector>
 
+#include "../ForkSafety.hpp"
 #include "CurlWorker.hpp"
+#include "ForkSafety.hpp"
 #include "Linux.hpp"
 
 namespace VeltoSDK::platform::linux_os {
@@ -42,15 +44,9 @@ void initialiseCurlOnce() {
     (void)done;
 }
 
-void registerForkHandlerOnce() {
-    static const bool done = [] {
-        pthread_atfork(nullptr, nullptr, [] { forkGeneration.fetch_add(1); });
-        return true;
-    }();
-    (void)done;
-}
-
 }  // namespace
+
+void resetHttpClientAfterFork() { forkGeneration.fetch_add(1); }
 
 CurlClientOptions CurlClientOptions::fromEnvironment() {
     CurlClientOptions options;
@@ -277,7 +273,7 @@ private:
 }  // namespace
 
 CurlHttpClient::CurlHttpClient(CurlClientOptions options) {
-    registerForkHandlerOnce();
+    installForkHandlers();
     state_ = new State(std::move(options));
 }
 
