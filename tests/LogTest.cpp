@@ -76,18 +76,6 @@ TEST_F(LogTest, PosixTimeZoneRules) {
         locale.zone = zone;
         EXPECT_EQ(Log::formattedNow(), time) << zone;
     }
-    const std::pair<const char*, const char*> summer[] = {
-        // 2026-07-01 10:04:05 UTC
-        {"CET-1CEST,M3.5.0,M10.5.0/3", "2026-07-01 12:04:05000"},
-        {"EST5EDT4,M3.2.0/2,M11.1.0/2", "2026-07-01 06:04:05000"},
-        {"AAA3BBB", "2026-07-01 08:04:05000"},  // the default rule, US dates
-        {"XXX-10YYY,J100,J300", "2026-07-01 09:04:05000"},
-    };
-    clock.seconds = 1782900245;
-    for (const auto& [zone, time] : summer) {
-        locale.zone = zone;
-        EXPECT_EQ(Log::formattedNow(), time) << zone;
-    }
 }
 
 // The system's zone follows TZ as the C library's localtime does, and a change of TZ is seen
@@ -97,7 +85,8 @@ TEST_F(LogTest, SystemZoneFollowsTzAsLocaltimeDoes) {
     const char* saved = std::getenv("TZ");
     const std::string previous = saved ? saved : "";
     for (const char* tz : {"EST+5", "<+0530>-5:30", "CET-1CEST,M3.5.0,M10.5.0/3", ":Asia/Tokyo",
-                           "America/New_York", "NZST-12NZDT,M9.5.0,M4.1.0/3"}) {
+                           "America/New_York", "NZST-12NZDT,M9.5.0,M4.1.0/3",
+                           "EST5EDT4,M3.2.0/2,M11.1.0/2", "AAA3BBB", "XXX-10YYY,J100,J300"}) {
         ::setenv("TZ", tz, 1);
         ::tzset();
         for (time_t when : {time_t{1796551445}, time_t{1782900245}}) {
@@ -139,20 +128,6 @@ TEST(LogTextTest, PasswordInUrlIsMasked) {
         {"user:pw@host/path", "user:***@host/path"},
     };
     for (const auto& [url, masked] : cases) EXPECT_EQ(LogText::withoutPassword(url), masked);
-}
-
-// An answer body that holds a line feed and a copy of a success line stays one error line.
-TEST_F(LogTest, ForgedLinesStayInsideTheirLine) {
-    Log::error(
-        "Error: oops\n2026-12-05 09:07:03045 [\u2139\uFE0F] [RequestManager]:1 f -> "
-        "Data Posted Successfully",
-        "f", 1, "fn");
-    ASSERT_EQ(output.writes().size(), 1u);
-    const std::string line = output.writes()[0];
-    EXPECT_EQ(std::count(line.begin(), line.end(), '\n'), 1);
-    EXPECT_TRUE(
-        line.ends_with("-> Error: oops\\n2026-12-05 09:07:03045 [\u2139\uFE0F] "
-                       "[RequestManager]:1 f -> Data Posted Successfully\n"));
 }
 
 // Once standard output takes lines again, one line says how many it dropped.
