@@ -3,9 +3,10 @@
 //                                                their answers, exits 0 when all were logged
 //   reliability_host exit <count> <base-url>...  fires and returns from main at once
 //   reliability_host event <name> <base-url>     fires one event called `name` and waits for it
-//   reliability_host forks <count> <base-url>    forks `count` times while a thread fires; exits
-//                                                0 when every child fired, flushed and exited
-//                                                within 10 s
+//   reliability_host forks <count> <base-url> <child-url>
+//                                                forks `count` times while a thread fires; exits
+//                                                0 when every child fired at its own URL,
+//                                                flushed and exited within 10 s
 //   reliability_host grow <count> <base-url>     forks while a thread fires; exits 0 when the
 //                                                child's memory grew by less than 4 MB while it
 //                                                fired `count` events
@@ -92,8 +93,11 @@ int main(int argc, char** argv) {
     if (mode == "event" || mode == "forks" || mode == "grow") {
         Velto::shared().setBaseURL(argv[3]);
         if (mode == "event") return Velto::fireEvent(argv[2]) && Velto::flush(20) ? 0 : 1;
-        if (mode == "forks") {
-            return forkWhileFiring(count, 10s, [] {
+        if (mode == "forks" && argc > 4) {
+            // A server of its own, so the child's event does not queue behind the parent's.
+            const std::string childURL = argv[4];
+            return forkWhileFiring(count, 10s, [&childURL] {
+                Velto::shared().setBaseURL(childURL);
                 return Velto::fireEvent(VeltoSDK::Event::LEAD) && Velto::flush(10) ? 0 : 1;
             });
         }

@@ -181,11 +181,14 @@ TEST_F(HostProcess, ChildrenForkedWhileAThreadFiresWorkAndStayBounded) {
 #if defined(__SANITIZE_THREAD__)
     GTEST_SKIP() << "the thread sanitizer cannot start threads after a multi-threaded fork";
 #endif
-    std::atomic<int> arrived{0};
-    LocalServer server;
+    std::atomic<int> arrived{0}, fromChildren{0};
+    LocalServer server, children;
     countInto(server, arrived);
-    const pid_t forking = spawn({VELTOSDK_RELIABILITY_HOST, "forks", "150", server.url()});
+    countInto(children, fromChildren);
+    const pid_t forking =
+        spawn({VELTOSDK_RELIABILITY_HOST, "forks", "150", server.url(), children.url()});
     EXPECT_EQ(exitCode(forking, 300s), 0) << "a child hung or failed (the host's stderr says)";
+    EXPECT_EQ(fromChildren, 150);
 #if !defined(__SANITIZE_ADDRESS__)  // its quarantine keeps freed memory resident
     SilentServer refusing(false);
     const pid_t growing = spawn({VELTOSDK_RELIABILITY_HOST, "grow", "50000", refusing.url()});
