@@ -4,12 +4,13 @@
 #include <utility>
 
 #include "Sourcefiles/HostValues.hpp"
+#include "platform/ForkSafety.hpp"
 
 namespace VeltoSDK {
 namespace {
 
 struct Store {
-    std::mutex mutex;
+    platform::ForkSafeMutex mutex;
     std::shared_ptr<const HostValues> current = std::make_shared<const HostValues>();
 };
 

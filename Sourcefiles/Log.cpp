@@ -12,7 +12,10 @@
 
 #include <VeltoSDK/Velto.hpp>
 
+#include "Sourcefiles/LogText.hpp"
+#include "Sourcefiles/PosixTimeZone.hpp"
 #include "platform/Clock.hpp"
+#include "platform/ForkSafety.hpp"
 #include "platform/LocaleInfo.hpp"
 #include "platform/Platform.hpp"
 #include "platform/StandardOutput.hpp"
@@ -36,6 +39,22 @@ constexpr std::string_view kUpToSeconds =
 // Far beyond any clock reading; outside it every line is formatted whole.
 constexpr double kSplitMillisecondsLimit = 1e14;
 
+// An Olson id names a zone of ICU's; anything else is read as a POSIX rule, as the C library
+// reads TZ, and only then handed to ICU (a custom id such as "GMT+05:30"; unknown ones are UTC).
+icu::TimeZone* makeTimeZone(const std::string& timeZoneId) {
+    const icu::UnicodeString id = icu::UnicodeString::fromUTF8(timeZoneId);
+    icu::UnicodeString canonical;
+    UBool isSystemId = false;
+    UErrorCode status = U_ZERO_ERROR;
+    icu::TimeZone::getCanonicalID(id, canonical, isSystemId, status);
+    if (U_FAILURE(status) || !isSystemId) {
+        if (std::unique_ptr<icu::TimeZone> posix = PosixTimeZone::parse(timeZoneId)) {
+            return posix.release();
+        }
+    }
+    return icu::TimeZone::createTimeZone(id);
+}
+
 std::unique_ptr<icu::SimpleDateFormat> makeFormatter(std::string_view pattern,
                                                      const std::string& localeName,
                                                      const std::string& timeZoneId) {
@@ -45,8 +64,7 @@ std::unique_ptr<icu::SimpleDateFormat> makeFormatter(std::string_view pattern,
             icu::StringPiece(pattern.data(), static_cast<int32_t>(pattern.size()))),
         icu::Locale::createCanonical(localeName.c_str()), status);
     if (U_FAILURE(status)) return nullptr;
-    formatter->adoptTimeZone(
-        icu::TimeZone::createTimeZone(icu::UnicodeString::fromUTF8(timeZoneId)));
+    formatter->adoptTimeZone(makeTimeZone(timeZoneId));
     return formatter;
 }
 
@@ -91,15 +109,25 @@ std::optional<DigitTable> millisecondDigits(icu::SimpleDateFormat& formatter) {
 }
 
 // Making formatters costs far more than using them, so each thread keeps the last ones it made
-// while the locale and time zone they were made for are still the current ones.
+// while the locale and time zone they were made for are still the current ones. Making and
+// freeing them takes ICU's global locks, so it happens under the library's ICU lock, which a
+// fork never copies while held; formatting takes none.
 class CachedFormatters {
 public:
+    ~CachedFormatters() {
+        std::lock_guard lock(platform::icuMutex());
+        whole_.reset();
+        upToSeconds_.reset();
+        milliseconds_.reset();
+    }
+
     static CachedFormatters& current() {
         thread_local CachedFormatters cached;
         std::string localeName = platform::current().localeInfo->localeName();
         std::string timeZoneId = platform::current().localeInfo->timeZoneId();
         if (!cached.whole_ || cached.localeName_ != localeName ||
             cached.timeZoneId_ != timeZoneId) {
+            std::lock_guard lock(platform::icuMutex());
             cached.whole_ = makeFormatter(Log::dateFormat, localeName, timeZoneId);
             cached.upToSeconds_ = makeFormatter(kUpToSeconds, localeName, timeZoneId);
             cached.milliseconds_ = makeFormatter(kMilliseconds, localeName, timeZoneId);
@@ -147,6 +175,21 @@ private:
     std::string secondText_;
 };
 
+constexpr Log::Site kWrite{"Sourcefiles/Log", "write(_:)"};
+
+void write(std::string_view tag, std::string_view message, const Log::Site& site, int line);
+
+// Lines standard output could not take are counted there; the first line that gets through
+// afterwards is followed by one that says how many.
+void reportDroppedLines(platform::StandardOutput& output) {
+    std::size_t dropped = output.takeDroppedLineCount();
+    if (dropped == 0) return;
+    write(kErrorTag,
+          std::to_string(dropped) + (dropped == 1 ? " log line" : " log lines") +
+              " dropped: standard output did not take them in time",
+          kWrite, __LINE__);
+}
+
 void write(std::string_view tag, std::string_view message, const Log::Site& site, int line) {
     std::string text = Log::formattedNow();
     text += ' ';
@@ -158,9 +201,12 @@ void write(std::string_view tag, std::string_view message, const Log::Site& site
     text += ' ';
     text += site.function;
     text += " -> ";
-    text += message;
+    // Texts from outside reach the message; the JSON body keeps its layout.
+    LogText::appendEscaped(text, message, tag == kDebugTag);
     text += '\n';
-    platform::current().standardOutput->write(text);
+    platform::StandardOutput& output = *platform::current().standardOutput;
+    output.write(text);
+    reportDroppedLines(output);
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 #include <mutex>
 #include <string>
 
+#include "platform/ForkSafety.hpp"
+
 namespace VeltoSDK {
 
 // A text that one thread may replace while others read it. Readers take a snapshot, so no
@@ -29,7 +31,7 @@ public:
     }
 
 private:
-    mutable std::mutex mutex_;
+    mutable platform::ForkSafeMutex mutex_;  // a child forked meanwhile can still read
     std::shared_ptr<const std::string> text_;
 };
 

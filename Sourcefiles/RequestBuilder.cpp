@@ -3,6 +3,7 @@
 #include <VeltoSDK/Velto.hpp>
 
 #include "Sourcefiles/Log.hpp"
+#include "Sourcefiles/LogText.hpp"
 #include "Sourcefiles/PostBody.hpp"
 #include "Sourcefiles/VeltoSettings.hpp"
 
@@ -20,7 +21,7 @@ std::string RequestBuilder::contructHostURL(std::string_view eventName) {
     const std::string pixelId = VeltoSettings::shared().pixelId();
     url.reserve(url.size() + eventName.size() + pixelId.size() + 6);
     url.append("e=").append(eventName).append("&pi=").append(pixelId);
-    Log::info("Velto Host URL " + url, kContructHostURL, __LINE__);
+    Log::info("Velto Host URL " + LogText::withoutPassword(url), kContructHostURL, __LINE__);
     return url;
 }
 

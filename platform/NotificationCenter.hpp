@@ -6,6 +6,8 @@
 #include <mutex>
 #include <string>
 
+#include "platform/ForkSafety.hpp"
+
 namespace VeltoSDK::platform {
 
 // Delivers named notifications, each with an object, to the observers of that name.
@@ -26,7 +28,7 @@ private:
         std::string name;
         Observer observer;
     };
-    std::mutex mutex_;
+    ForkSafeMutex mutex_;
     Token nextToken_ = 1;
     std::map<Token, Registration> observers_;
 };

@@ -15,7 +15,9 @@
 #include <thread>
 #include <vector>
 
+#include "platform/ForkSafety.hpp"
 #include "platform/linux/CurlWorker.hpp"
+#include "platform/linux/ForkSafety.hpp"
 #include "platform/linux/Linux.hpp"
 
 namespace VeltoSDK::platform::linux_os {
@@ -42,15 +44,9 @@ void initialiseCurlOnce() {
     (void)done;
 }
 
-void registerForkHandlerOnce() {
-    static const bool done = [] {
-        pthread_atfork(nullptr, nullptr, [] { forkGeneration.fetch_add(1); });
-        return true;
-    }();
-    (void)done;
-}
-
 }  // namespace
+
+void resetHttpClientAfterFork() { forkGeneration.fetch_add(1); }
 
 CurlClientOptions CurlClientOptions::fromEnvironment() {
     CurlClientOptions options;
@@ -289,7 +285,7 @@ private:
 }  // namespace
 
 CurlHttpClient::CurlHttpClient(CurlClientOptions options) {
-    registerForkHandlerOnce();
+    installForkHandlers();
     state_ = new CurlClientState(std::move(options));
 }
 

@@ -2,33 +2,87 @@
 #include <unicode/timezone.h>
 #include <unicode/unistr.h>
 
+#include <atomic>
+#include <cstdlib>
 #include <memory>
 
+#include "platform/ForkSafety.hpp"
 #include "platform/linux/Linux.hpp"
 
 namespace VeltoSDK::platform::linux_os {
 namespace {
 
-// ICU's defaults: the locale comes from LANG / LC_* at start-up, the zone from TZ or
-// /etc/localtime.
-class IcuLocaleInfo final : public LocaleInfo {
-public:
-    std::string localeName() override { return icu::Locale::getDefault().getName(); }
+// ICU's default locale, from LANG / LC_* at start-up. Asking ICU for it takes one of its global
+// locks, so it is read once; it does not change while the process runs.
+struct LocaleNames {
+    std::string name;
+    std::optional<std::string> language;
+};
 
-    std::string timeZoneId() override {
-        std::unique_ptr<icu::TimeZone> zone(icu::TimeZone::createDefault());
+const LocaleNames& localeNames() {
+    static std::atomic<const LocaleNames*> names{nullptr};  // made once, never freed
+    if (const LocaleNames* known = names.load(std::memory_order_acquire)) return *known;
+    std::lock_guard lock(icuMutex());
+    if (const LocaleNames* known = names.load(std::memory_order_acquire)) return *known;
+    const icu::Locale& locale = icu::Locale::getDefault();
+    auto* made = new LocaleNames{locale.getName(), std::nullopt};
+    if (const char* language = locale.getLanguage(); language && *language) {
+        made->language = language;
+    }
+    names.store(made, std::memory_order_release);
+    return *made;
+}
+
+// The zone the C library's localtime would use: TZ when set, else the system's. A zone file
+// under a zoneinfo directory gives its name; any other TZ text is passed on as it stands (an
+// Olson id, or a POSIX rule such as "EST+5"), the log reading the rules from it.
+std::string zoneIdFor(const char* tz) {
+    if (!tz) {
+        std::lock_guard lock(icuMutex());
+        std::unique_ptr<icu::TimeZone> zone(icu::TimeZone::detectHostTimeZone());
         icu::UnicodeString id;
         zone->getID(id);
         std::string text;
         id.toUTF8String(text);
         return text;
     }
-
-    std::optional<std::string> languageCode() override {
-        const char* language = icu::Locale::getDefault().getLanguage();
-        if (language == nullptr || *language == '\0') return std::nullopt;
-        return std::string(language);
+    std::string_view text = tz;
+    if (text.starts_with(':')) text.remove_prefix(1);
+    if (text.empty()) return "UTC";
+    if (text.starts_with('/')) {
+        constexpr std::string_view kZoneinfo = "/zoneinfo/";
+        size_t at = text.find(kZoneinfo);
+        if (at == std::string_view::npos) return "UTC";
+        text.remove_prefix(at + kZoneinfo.size());
+        for (std::string_view variant : {"posix/", "right/"}) {
+            if (text.starts_with(variant)) text.remove_prefix(variant.size());
+        }
     }
+    return std::string(text);
+}
+
+class IcuLocaleInfo final : public LocaleInfo {
+public:
+    std::string localeName() override { return localeNames().name; }
+
+    // Read on every log line, so without a lock: each thread keeps the id it last found and
+    // looks again only when TZ has changed.
+    std::string timeZoneId() override {
+        thread_local bool known = false;
+        thread_local bool tzWasSet = false;
+        thread_local std::string lastTz;
+        thread_local std::string id;
+        const char* tz = std::getenv("TZ");
+        if (!known || tzWasSet != (tz != nullptr) || (tz && lastTz != tz)) {
+            id = zoneIdFor(tz);
+            tzWasSet = tz != nullptr;
+            lastTz = tz ? tz : "";
+            known = true;
+        }
+        return id;
+    }
+
+    std::optional<std::string> languageCode() override { return localeNames().language; }
 };
 
 }  // namespace

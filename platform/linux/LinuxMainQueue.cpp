@@ -1,3 +1,4 @@
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -6,6 +7,8 @@
 #include <thread>
 #include <utility>
 
+#include "platform/ForkSafety.hpp"
+#include "platform/linux/ForkSafety.hpp"
 #include "platform/linux/Linux.hpp"
 
 namespace VeltoSDK::platform::linux_os {
@@ -22,8 +25,14 @@ constexpr std::chrono::milliseconds kLinger{1};
 // Tasks come in bursts, one per event fired, so the thread is woken only when it is blocked:
 // waking it is a system call and a context switch on the caller's time. Once it has nothing
 // left after lingering, it blocks without a timeout, so an idle queue costs nothing.
+//
+// A forked child has no such thread: it gets a fresh queue with the tasks left waiting.
 class ThreadMainQueue final : public MainQueue {
 public:
+    ThreadMainQueue() = default;
+    // In a forked child, the only thread: `parent`'s lock is free and its thread gone.
+    explicit ThreadMainQueue(ThreadMainQueue* parent) : tasks_(std::move(parent->tasks_)) {}
+
     void async(std::function<void()> task) override {
         bool wake = false;
         {
@@ -49,7 +58,7 @@ private:
         std::deque<std::function<void()>> batch;
         while (true) {
             {
-                std::unique_lock lock(mutex_);
+                std::unique_lock<std::mutex> lock(mutex_);
                 while (tasks_.empty()) {
                     blocked_ = true;
                     wakeUp_.wait(lock);
@@ -71,7 +80,7 @@ private:
         }
     }
 
-    std::mutex mutex_;
+    ForkSafeMutex mutex_;
     std::condition_variable wakeUp_;
     std::deque<std::function<void()>> tasks_;
     bool started_ = false;
@@ -80,9 +89,38 @@ private:
 
 }  // namespace
 
+namespace {
+
+// Queues are never destroyed; a forked child leaves its parent's behind.
+std::atomic<ThreadMainQueue*> current{nullptr};
+
+ThreadMainQueue& processQueue() {
+    ThreadMainQueue* queue = current.load(std::memory_order_acquire);
+    if (queue) return *queue;
+    auto* fresh = new ThreadMainQueue;
+    if (current.compare_exchange_strong(queue, fresh, std::memory_order_acq_rel)) return *fresh;
+    delete fresh;  // another thread's queue won; `queue` now holds it
+    return *queue;
+}
+
+// What the platform holds: each task goes to the queue of the process that queues it, so a
+// forked child's tasks reach its own thread.
+class ProcessMainQueue final : public MainQueue {
+public:
+    void async(std::function<void()> task) override { processQueue().async(std::move(task)); }
+};
+
+}  // namespace
+
 MainQueue& mainQueue() {
-    static ThreadMainQueue* instance = new ThreadMainQueue;
+    static ProcessMainQueue* instance = new ProcessMainQueue;
     return *instance;
+}
+
+void resetMainQueueAfterFork() {
+    if (ThreadMainQueue* parent = current.load(std::memory_order_acquire)) {
+        current.store(new ThreadMainQueue(parent), std::memory_order_release);
+    }
 }
 
 }  // namespace VeltoSDK::platform::linux_os

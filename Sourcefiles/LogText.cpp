@@ -1,0 +1,74 @@
+#include "Sourcefiles/LogText.hpp"
+
+#include <unicode/utf8.h>
+
+#include <algorithm>
+#include <cstdint>
+
+namespace VeltoSDK {
+namespace {
+
+bool isPlainAscii(unsigned char c) { return c >= 0x20 && c < 0x7F; }
+
+bool mustEscape(UChar32 c) {
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029;
+}
+
+void appendHex(std::string& out, std::string_view prefix, unsigned value, int digits) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    out += prefix;
+    for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4) out += kHex[(value >> shift) & 0xF];
+}
+
+}  // namespace
+
+std::string LogText::escaped(std::string_view text, bool keepLineFeeds) {
+    std::string out;
+    appendEscaped(out, text, keepLineFeeds);
+    return out;
+}
+
+void LogText::appendEscaped(std::string& out, std::string_view text, bool keepLineFeeds) {
+    if (std::all_of(text.begin(), text.end(), [](char c) { return isPlainAscii(c); })) {
+        out += text;
+        return;
+    }
+    out.reserve(out.size() + text.size() + 16);
+    const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
+    const int32_t length = static_cast<int32_t>(std::min<size_t>(text.size(), INT32_MAX));
+    for (int32_t i = 0; i < length;) {
+        const int32_t start = i;
+        UChar32 c;
+        U8_NEXT(bytes, i, length, c);
+        if (c < 0) {  // one byte that is not UTF-8; the next is looked at afresh
+            i = start + 1;
+            appendHex(out, "\\x", bytes[start], 2);
+        } else if (!mustEscape(c) || (c == '\n' && keepLineFeeds)) {
+            out.append(text.substr(static_cast<size_t>(start), static_cast<size_t>(i - start)));
+        } else if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\r') {
+            out += "\\r";
+        } else if (c == '\t') {
+            out += "\\t";
+        } else {
+            appendHex(out, "\\u", static_cast<unsigned>(c), 4);
+        }
+    }
+}
+
+std::string LogText::withoutPassword(std::string_view url) {
+    size_t scheme = url.find("://");
+    size_t authority = scheme == std::string_view::npos ? 0 : scheme + 3;
+    std::string_view rest = url.substr(authority);
+    rest = rest.substr(0, rest.find_first_of("/?#"));
+    size_t at = rest.rfind('@');
+    size_t colon = rest.substr(0, at == std::string_view::npos ? 0 : at).find(':');
+    if (at == std::string_view::npos || colon == std::string_view::npos) return std::string(url);
+    std::string masked(url.substr(0, authority + colon + 1));
+    masked += "***";
+    masked += url.substr(authority + at);
+    return masked;
+}
+
+}  // namespace VeltoSDK

@@ -1,0 +1,49 @@
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "platform/linux/LinuxStandardOutput.hpp"
+
+namespace VeltoSDK::platform {
+namespace {
+
+// With a blocking pipe nobody reads, lines that do not fit are dropped whole instead of
+// waiting; once the pipe is read, the next line gets through and the drops are counted once.
+TEST(StandardOutputTest, StuckPipeDropsWholeLinesAndCountsThem) {
+    int fds[2];
+    ASSERT_EQ(::pipe2(fds, O_CLOEXEC), 0);
+    std::unique_ptr<StandardOutput> output = linux_os::makeDescriptorOutput(fds[1]);
+    const int capacity = ::fcntl(fds[1], F_GETPIPE_SZ);
+    const std::string line = std::string(999, 'x') + "\n";
+    const int written = capacity / static_cast<int>(line.size()) + 20;  // 20 beyond what fits
+    for (int i = 0; i < written; ++i) output->write(line);
+    EXPECT_EQ(output->takeDroppedLineCount(), 0u) << "nothing got through since the drops";
+    EXPECT_EQ(::fcntl(fds[1], F_GETFL) & O_NONBLOCK, 0) << "the host's description is untouched";
+
+    std::string drained(static_cast<size_t>(capacity), '\0');
+    ssize_t n = ::read(fds[0], drained.data(), drained.size());
+    ASSERT_GT(n, 0);
+    drained.resize(static_cast<size_t>(n));
+    ASSERT_EQ(drained.size() % line.size(), 0u) << "only whole lines";
+    const size_t kept = drained.size() / line.size();
+    EXPECT_EQ(drained, [&] {
+        std::string lines;
+        for (size_t i = 0; i < kept; ++i) lines += line;
+        return lines;
+    }());
+
+    output->write("back\n");
+    EXPECT_EQ(output->takeDroppedLineCount(), written - kept);
+    EXPECT_EQ(output->takeDroppedLineCount(), 0u);
+    char tail[8] = {};
+    EXPECT_EQ(::read(fds[0], tail, sizeof tail), 5);
+    EXPECT_STREQ(tail, "back\n");
+    ::close(fds[0]);
+    ::close(fds[1]);
+}
+
+}  // namespace
+}  // namespace VeltoSDK::platform
