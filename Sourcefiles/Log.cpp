@@ -15,7 +15,7 @@
 #include "../platform/Clock.hpp"
 #include "../platform/LocaleInfo.hpp"
 #include "../platform/Services.hpp"
-#include "../platform/StandardOutput.hpp"
+#include "LogSink.hpp"
 
 namespace VeltoSDK {
 namespace {
@@ -147,8 +147,10 @@ private:
     std::string secondText_;
 };
 
-void write(std::string_view tag, std::string_view message, std::string_view file, int line,
-           std::string_view function) {
+void write(LogLevel level, std::string_view tag, std::string_view message, std::string_view file,
+           int line, std::string_view function) {
+    LogSink::Route route = LogSink::route(level);
+    if (!route) return;
     std::string text = Log::formattedNow();
     text += ' ';
     text += tag;
@@ -160,8 +162,7 @@ void write(std::string_view tag, std::string_view message, std::string_view file
     text += function;
     text += " -> ";
     text += message;
-    text += '\n';
-    platform::standardOutput().write(text);
+    route.deliver(std::move(text));
 }
 
 }  // namespace
@@ -178,18 +179,18 @@ std::string_view Log::sourceFileName(std::string_view path) {
 
 void Log::error(std::string_view message, std::string_view file, int line,
                 std::string_view function) {
-    write(kErrorTag, message, file, line, function);
+    write(LogLevel::error, kErrorTag, message, file, line, function);
 }
 
 void Log::info(std::string_view message, std::string_view file, int line,
                std::string_view function) {
-    write(kInfoTag, message, file, line, function);
+    write(LogLevel::info, kInfoTag, message, file, line, function);
 }
 
 void Log::debug(std::string_view message, std::string_view file, int line,
                 std::string_view function) {
     if (!Velto::shared().debugMode()) return;
-    write(kDebugTag, message, file, line, function);
+    write(LogLevel::debug, kDebugTag, message, file, line, function);
 }
 
 }  // namespace VeltoSDK

@@ -1,6 +1,7 @@
 #include "RequestManager.hpp"
 
 #include "../platform/Services.hpp"
+#include "CallbackSlot.hpp"
 #include "Log.hpp"
 #include "RequestBuilder.hpp"
 #include "UTF8.hpp"
@@ -15,6 +16,64 @@ bool contains(std::string_view text, std::string_view marker) {
     return text.find(marker) != std::string_view::npos;
 }
 
+// One row of the decision table. Most messages are fixed texts; the two that quote the answer
+// own theirs.
+struct Verdict {
+    OutcomeKind kind;
+    Refusal refusal;
+    int statusCode;
+    std::string_view fixedMessage;
+    std::string quotingMessage;
+
+    std::string_view message() const {
+        return quotingMessage.empty() ? fixedMessage : std::string_view(quotingMessage);
+    }
+};
+
+// The first row of the decision table whose condition holds.
+Verdict decide(const std::optional<std::string>& data, const platform::URLResponse* response,
+               const platform::TransportError* error) {
+    if (error) {
+        return {OutcomeKind::transportError,
+                Refusal::none,
+                0,
+                {},
+                "Error: calling Post APi Optional(" + error->debugDescription + ")"};
+    }
+    if (!response || !response->isHTTP()) {
+        return {OutcomeKind::notHTTP, Refusal::none, 0, "Error: Invalid HTTPURLResponse", {}};
+    }
+    const int status = *response->statusCode;
+    if (status == 200)
+        return {OutcomeKind::accepted, Refusal::none, 200, "Data Posted Successfully", {}};
+    auto refused = [status](Refusal refusal, std::string_view fixed, std::string quoting = {}) {
+        return Verdict{OutcomeKind::refused, refusal, status, fixed, std::move(quoting)};
+    };
+    if (!data || data->empty()) return refused(Refusal::noBody, "Error: did not receive data");
+    if (!isValidUTF8(*data))
+        return refused(Refusal::unrecognisedBody, "Error: Failed to parse pixel");
+    const std::string& text = *data;
+    if (!contains(text, "Failed to parse pixel:")) {
+        return refused(Refusal::unrecognisedBody, {}, "Error: " + text);
+    }
+    if (contains(text, "UNREGISTERED_PIXEL_ID")) {
+        return refused(Refusal::unregisteredPixelId,
+                       "Error: Velto server does not recognize Velto Id");
+    }
+    if (contains(text, "PIXEL_MISSING_REQUIRED_FIELD") && contains(text, "error_string:\"e\"")) {
+        return refused(Refusal::eventFieldMissing, "Error: Event field is missing");
+    }
+    if (contains(text, "PIXEL_UNSUPPORTED_EVENT")) {
+        return refused(Refusal::unsupportedEvent, "Error: Velto server does not support Event");
+    }
+    return refused(Refusal::requiredFieldMissing, "Error: Required field is missing");
+}
+
+CallbackSlot<OutcomeHandler>& outcomeHandler() {
+    static auto* slot = new CallbackSlot<OutcomeHandler>;  // lives until the process ends
+    return *slot;
+}
+
 }  // namespace
 
 RequestManager& RequestManager::shared() {
@@ -27,50 +86,31 @@ bool RequestManager::requestForVeltoUnit(std::string_view eventName,
     std::optional<platform::HttpRequest> request =
         RequestBuilder().buildVeltoRequest(eventName, eventParams);
     if (!request) return false;
-    std::shared_ptr<platform::DataTask> task =
-        platform::httpClient().dataTask(std::move(*request), &RequestManager::handleCompletion);
+    std::shared_ptr<platform::DataTask> task = platform::httpClient().dataTask(
+        std::move(*request), {&RequestManager::handleCompletion, std::string(eventName)});
     if (!task) return false;
     task->resume();
     return true;
 }
 
-void RequestManager::handleCompletion(const std::optional<std::string>& data,
+void RequestManager::handleCompletion(std::string_view eventName,
+                                      const std::optional<std::string>& data,
                                       const platform::URLResponse* response,
                                       const platform::TransportError* error) {
-    if (error) {
-        Log::error("Error: calling Post APi Optional(" + error->debugDescription + ")", kFile,
-                   __LINE__, kFunction);
-        return;
-    }
-    if (!response || !response->isHTTP()) {
-        Log::error("Error: Invalid HTTPURLResponse", kFile, __LINE__, kFunction);
-        return;
-    }
-    if (*response->statusCode == 200) {
-        Log::info("Data Posted Successfully", kFile, __LINE__, kFunction);
-        return;
-    }
-    if (!data || data->empty()) {
-        Log::error("Error: did not receive data", kFile, __LINE__, kFunction);
-        return;
-    }
-    if (!isValidUTF8(*data)) {
-        Log::error("Error: Failed to parse pixel", kFile, __LINE__, kFunction);
-        return;
-    }
-    const std::string& text = *data;
-    if (!contains(text, "Failed to parse pixel:")) {
-        Log::error("Error: " + text, kFile, __LINE__, kFunction);
-    } else if (contains(text, "UNREGISTERED_PIXEL_ID")) {
-        Log::error("Error: Velto server does not recognize Velto Id", kFile, __LINE__, kFunction);
-    } else if (contains(text, "PIXEL_MISSING_REQUIRED_FIELD") &&
-               contains(text, "error_string:\"e\"")) {
-        Log::error("Error: Event field is missing", kFile, __LINE__, kFunction);
-    } else if (contains(text, "PIXEL_UNSUPPORTED_EVENT")) {
-        Log::error("Error: Velto server does not support Event", kFile, __LINE__, kFunction);
+    Verdict verdict = decide(data, response, error);
+    if (verdict.kind == OutcomeKind::accepted) {
+        Log::info(verdict.message(), kFile, __LINE__, kFunction);
     } else {
-        Log::error("Error: Required field is missing", kFile, __LINE__, kFunction);
+        Log::error(verdict.message(), kFile, __LINE__, kFunction);
     }
+    if (outcomeHandler().isSet()) {
+        outcomeHandler().call(EventOutcome{eventName, verdict.kind, verdict.refusal,
+                                           verdict.statusCode, verdict.message()});
+    }
+}
+
+void RequestManager::setOutcomeHandler(OutcomeHandler handler) {
+    outcomeHandler().set(std::move(handler));
 }
 
 }  // namespace VeltoSDK

@@ -6,6 +6,7 @@
 
 #include "Blank.hpp"
 #include "Log.hpp"
+#include "LogSink.hpp"
 #include "PublishedText.hpp"
 #include "RequestManager.hpp"
 #include "VeltoSettings.hpp"
@@ -47,6 +48,16 @@ bool Velto::fireEvent(std::string_view eventName, const VeltoParams* eventParams
 }
 
 bool Velto::flush(double timeoutSeconds) { return platform::httpClient().flush(timeoutSeconds); }
+
+void Velto::setLogHandler(LogHandler handler) { LogSink::setHandler(std::move(handler)); }
+
+void Velto::setLogLevel(LogLevel level) { LogSink::setMinimumLevel(level); }
+
+LogLevel Velto::logLevel() { return LogSink::minimumLevel(); }
+
+void Velto::setOutcomeHandler(OutcomeHandler handler) {
+    RequestManager::setOutcomeHandler(std::move(handler));
+}
 
 std::string Velto::baseURL() const { return settings().baseURL.get(); }
 

@@ -51,7 +51,9 @@ void postWithIdleTimeout(const SilentServer& server) {
     platform::HttpRequest request(*platform::URL::fromString(server.url()),
                                   platform::CachePolicy::reloadIgnoringLocalCacheData, 1.0);
     request.setHttpMethod("POST");
-    platform::httpClient().dataTask(request, &RequestManager::handleCompletion)->resume();
+    platform::httpClient()
+        .dataTask(request, {&RequestManager::handleCompletion, "Purchase"})
+        ->resume();
 }
 
 // Every broken server ends its event in one transport-error line, while a server that answers
