@@ -62,12 +62,15 @@ TEST_F(LogHandlerTest, HandlerTakesTheLinesInsteadOfOutputUntilRemoved) {
                            {LogLevel::debug, time + "[\U0001F4AC] [f]:3 fn -> d"},
                            {LogLevel::info, time + "[\u2139\uFE0F] [b]:12 g -> two\nlines"},
                        }));
+    Velto::setLogLevel(LogLevel::error);  // the level holds for the handler too
+    writeOneOfEach();
+    EXPECT_EQ(handled.size(), 5u);
     Velto::setLogHandler([](LogLevel, std::string_view) { throw std::runtime_error("dropped"); });
     Log::error("lost", "f", 1, "fn");  // what a handler throws stays in the library
     Velto::setLogHandler(nullptr);
     Log::error("back", "f", 1, "fn");
     EXPECT_EQ(output.lines(), std::vector<std::string>{"[\u203C\uFE0F] [f] fn -> back"});
-    EXPECT_EQ(handled.size(), 4u);
+    EXPECT_EQ(handled.back().second, "2026-12-06 10:04:05007 [\u203C\uFE0F] [f]:1 fn -> e");
 }
 
 // Each handler counts the calls it gets after its replacement returned, and owns a guard that
