@@ -44,7 +44,10 @@ public:
         gate_.replace([&] { replaced = current_.exchange(replacement); });
         // After the gate: its destructor is the host's code.
         if (gate_.callingHere()) {
-            replacedHere().emplace_back(replaced);
+            try {
+                replacedHere().emplace_back(replaced);
+            } catch (...) {  // out of memory: better kept for good than destroyed while running
+            }
         } else {
             delete replaced;
         }

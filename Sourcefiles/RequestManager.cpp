@@ -16,8 +16,8 @@ bool contains(std::string_view text, std::string_view marker) {
     return text.find(marker) != std::string_view::npos;
 }
 
-// One row of the decision table. Most messages are fixed texts; the two that quote the answer
-// own theirs.
+// One row of the decision table. Most messages are fixed texts; the two that quote the
+// transport error or the body own theirs.
 struct Verdict {
     OutcomeKind kind;
     Refusal refusal;
@@ -44,14 +44,16 @@ Verdict decide(const std::optional<std::string>& data, const platform::URLRespon
         return {OutcomeKind::notHTTP, Refusal::none, 0, "Error: Invalid HTTPURLResponse", {}};
     }
     const int status = *response->statusCode;
-    if (status == 200)
+    if (status == 200) {
         return {OutcomeKind::accepted, Refusal::none, 200, "Data Posted Successfully", {}};
+    }
     auto refused = [status](Refusal refusal, std::string_view fixed, std::string quoting = {}) {
         return Verdict{OutcomeKind::refused, refusal, status, fixed, std::move(quoting)};
     };
     if (!data || data->empty()) return refused(Refusal::noBody, "Error: did not receive data");
-    if (!isValidUTF8(*data))
+    if (!isValidUTF8(*data)) {
         return refused(Refusal::unrecognisedBody, "Error: Failed to parse pixel");
+    }
     const std::string& text = *data;
     if (!contains(text, "Failed to parse pixel:")) {
         return refused(Refusal::unrecognisedBody, {}, "Error: " + text);

@@ -44,7 +44,8 @@ public:
     /// Safe to call from any thread at any time. Once it returns, the handler it replaced is
     /// neither running nor called again and has been destroyed (a handler that replaces itself
     /// is destroyed when that call returns); to make sure of that it waits for the calls of
-    /// the replaced handler already in progress.
+    /// the replaced handler already in progress. Throws only `std::bad_alloc`, leaving the
+    /// handler as it was.
     static void setLogHandler(LogHandler handler);
     /// The lowest level written: `LogLevel::debug` (the default) writes every line, `info`
     /// drops the debug lines even in debug mode, `error` keeps only the error lines and `off`
@@ -58,7 +59,8 @@ public:
     /// counts the event as completed. An event not handed over has no outcome. An empty
     /// function removes the handler (none is set by default). The same rules as for
     /// `setLogHandler` hold: it must be quick, must not call `flush`, `fireEvent` or the
-    /// handler setters, and is neither running nor called again once it is replaced.
+    /// handler setters, and is neither running nor called again once it is replaced. Throws
+    /// only `std::bad_alloc`, leaving the handler as it was.
     ///
     /// `flush` counts an event as completed once this handler has returned, whatever the
     /// outcome: a refused event and a failed transfer are completed too, so a true result of
