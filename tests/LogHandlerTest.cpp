@@ -89,10 +89,10 @@ TEST_F(LogHandlerTest, ReplacedHandlerIsNeverCalledAfterTheSetterReturns) {
     std::vector<std::thread> writers;
     for (int t = 0; t < 2; ++t) {
         writers.emplace_back([&] {
-            for (int i = 0; i < 200000 && !stop; ++i) Log::error("x", "f", 1, "fn");
+            for (int i = 0; i < 10'000'000 && !stop; ++i) Log::error("x", "f", 1, "fn");
         });
     }
-    constexpr int kSwaps = 300;
+    constexpr int kSwaps = 200;
     std::vector<std::unique_ptr<Probe>> probes;
     for (int swap = 0; swap < kSwaps; ++swap) {
         Probe* probe = probes.emplace_back(std::make_unique<Probe>()).get();
@@ -107,7 +107,9 @@ TEST_F(LogHandlerTest, ReplacedHandlerIsNeverCalledAfterTheSetterReturns) {
             probes[swap - 1]->replaced = true;
             EXPECT_EQ(*destroyed, destroyedBefore + 1) << "the replaced handler is gone";
         }
-        std::this_thread::yield();
+        // Each handler gets calls before it is replaced (waiting at most 100 ms).
+        for (int wait = 0; wait < 1000 && probe->calls == 0; ++wait)
+            std::this_thread::sleep_for(std::chrono::microseconds(100));
     }
     Velto::setLogHandler(nullptr);
     probes.back()->replaced = true;
