@@ -78,6 +78,23 @@ void writeProperty(VeltoParams* params, const char* value,
     guarded([&] { (params->object.*setter)(text(value)); });
 }
 
+// The C enumerations are the C++ ones by value.
+static_assert(VELTO_LOG_DEBUG == int(VeltoSDK::LogLevel::debug) &&
+              VELTO_LOG_INFO == int(VeltoSDK::LogLevel::info) &&
+              VELTO_LOG_ERROR == int(VeltoSDK::LogLevel::error) &&
+              VELTO_LOG_OFF == int(VeltoSDK::LogLevel::off));
+static_assert(VELTO_OUTCOME_ACCEPTED == int(VeltoSDK::OutcomeKind::accepted) &&
+              VELTO_OUTCOME_REFUSED == int(VeltoSDK::OutcomeKind::refused) &&
+              VELTO_OUTCOME_TRANSPORT_ERROR == int(VeltoSDK::OutcomeKind::transportError) &&
+              VELTO_OUTCOME_NOT_HTTP == int(VeltoSDK::OutcomeKind::notHTTP));
+static_assert(VELTO_REFUSAL_NONE == int(VeltoSDK::Refusal::none) &&
+              VELTO_REFUSAL_NO_BODY == int(VeltoSDK::Refusal::noBody) &&
+              VELTO_REFUSAL_UNRECOGNISED_BODY == int(VeltoSDK::Refusal::unrecognisedBody) &&
+              VELTO_REFUSAL_UNREGISTERED_PIXEL_ID == int(VeltoSDK::Refusal::unregisteredPixelId) &&
+              VELTO_REFUSAL_EVENT_FIELD_MISSING == int(VeltoSDK::Refusal::eventFieldMissing) &&
+              VELTO_REFUSAL_UNSUPPORTED_EVENT == int(VeltoSDK::Refusal::unsupportedEvent) &&
+              VELTO_REFUSAL_REQUIRED_FIELD_MISSING == int(VeltoSDK::Refusal::requiredFieldMissing));
+
 }  // namespace
 
 extern "C" {
@@ -124,6 +141,35 @@ void velto_setDebugMode(bool debugMode) {
 
 bool velto_flush(double timeoutSeconds) {
     return guarded(false, [&] { return Velto::flush(timeoutSeconds); });
+}
+
+void velto_setLogHandler(VeltoLogHandler handler, void* context) {
+    guarded([&] {
+        if (!handler) return Velto::setLogHandler(nullptr);
+        Velto::setLogHandler([handler, context](VeltoSDK::LogLevel level, std::string_view line) {
+            std::string text(line);  // the NUL the C side expects
+            handler(context, static_cast<VeltoLogLevel>(level), text.c_str(), text.size());
+        });
+    });
+}
+
+void velto_setLogLevel(VeltoLogLevel level) {
+    guarded([&] { Velto::setLogLevel(static_cast<VeltoSDK::LogLevel>(level)); });
+}
+
+VeltoLogLevel velto_logLevel(void) { return static_cast<VeltoLogLevel>(Velto::logLevel()); }
+
+void velto_setOutcomeHandler(VeltoOutcomeHandler handler, void* context) {
+    guarded([&] {
+        if (!handler) return Velto::setOutcomeHandler(nullptr);
+        Velto::setOutcomeHandler([handler, context](const VeltoSDK::EventOutcome& outcome) {
+            std::string eventName(outcome.eventName), message(outcome.message);
+            const VeltoOutcome copy{eventName.c_str(), static_cast<VeltoOutcomeKind>(outcome.kind),
+                                    static_cast<VeltoRefusal>(outcome.refusal), outcome.statusCode,
+                                    message.c_str()};
+            handler(context, &copy);
+        });
+    });
 }
 
 VeltoParams* velto_params_init(void) { return new (std::nothrow) VeltoParams; }

@@ -12,6 +12,7 @@
 
 #include <VeltoSDK/Velto.hpp>
 
+#include "Sourcefiles/LogSink.hpp"
 #include "Sourcefiles/LogText.hpp"
 #include "Sourcefiles/PosixTimeZone.hpp"
 #include "platform/Clock.hpp"
@@ -177,20 +178,24 @@ private:
 
 constexpr Log::Site kWrite{"Sourcefiles/Log", "write(_:)"};
 
-void write(std::string_view tag, std::string_view message, const Log::Site& site, int line);
+void write(LogLevel level, std::string_view tag, std::string_view message, const Log::Site& site,
+           int line);
 
 // Lines standard output could not take are counted there; the first line that gets through
 // afterwards is followed by one that says how many.
 void reportDroppedLines(platform::StandardOutput& output) {
     std::size_t dropped = output.takeDroppedLineCount();
     if (dropped == 0) return;
-    write(kErrorTag,
+    write(LogLevel::error, kErrorTag,
           std::to_string(dropped) + (dropped == 1 ? " log line" : " log lines") +
               " dropped: standard output did not take them in time",
           kWrite, __LINE__);
 }
 
-void write(std::string_view tag, std::string_view message, const Log::Site& site, int line) {
+void write(LogLevel level, std::string_view tag, std::string_view message, const Log::Site& site,
+           int line) {
+    LogSink::Route route = LogSink::route(level);
+    if (!route) return;
     std::string text = Log::formattedNow();
     text += ' ';
     text += tag;
@@ -203,10 +208,7 @@ void write(std::string_view tag, std::string_view message, const Log::Site& site
     text += " -> ";
     // Texts from outside reach the message; the JSON body keeps its layout.
     LogText::appendEscaped(text, message, tag == kDebugTag);
-    text += '\n';
-    platform::StandardOutput& output = *platform::current().standardOutput;
-    output.write(text);
-    reportDroppedLines(output);
+    if (route.deliver(std::move(text))) reportDroppedLines(*platform::current().standardOutput);
 }
 
 }  // namespace
@@ -222,16 +224,16 @@ std::string_view Log::sourceFileName(std::string_view path) {
 }
 
 void Log::error(std::string_view message, const Site& site, int line) {
-    write(kErrorTag, message, site, line);
+    write(LogLevel::error, kErrorTag, message, site, line);
 }
 
 void Log::info(std::string_view message, const Site& site, int line) {
-    write(kInfoTag, message, site, line);
+    write(LogLevel::info, kInfoTag, message, site, line);
 }
 
 void Log::debug(std::string_view message, const Site& site, int line) {
     if (!Velto::shared().debugMode()) return;
-    write(kDebugTag, message, site, line);
+    write(LogLevel::debug, kDebugTag, message, site, line);
 }
 
 }  // namespace VeltoSDK

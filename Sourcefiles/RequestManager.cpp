@@ -1,5 +1,6 @@
 #include "Sourcefiles/RequestManager.hpp"
 
+#include "Sourcefiles/CallbackSlot.hpp"
 #include "Sourcefiles/Log.hpp"
 #include "Sourcefiles/RequestBuilder.hpp"
 #include "Sourcefiles/UTF8.hpp"
@@ -16,6 +17,66 @@ bool contains(std::string_view text, std::string_view marker) {
     return text.find(marker) != std::string_view::npos;
 }
 
+// One row of the decision table. Most messages are fixed texts; the two that quote the
+// transport error or the body own theirs.
+struct Verdict {
+    OutcomeKind kind;
+    Refusal refusal;
+    int statusCode;
+    std::string_view fixedMessage;
+    std::string quotingMessage;
+
+    std::string_view message() const {
+        return quotingMessage.empty() ? fixedMessage : std::string_view(quotingMessage);
+    }
+};
+
+// The first row of the decision table whose condition holds.
+Verdict decide(const std::optional<std::string>& data, const platform::URLResponse* response,
+               const platform::TransportError* error) {
+    if (error) {
+        return {OutcomeKind::transportError,
+                Refusal::none,
+                0,
+                {},
+                "Error: calling Post APi Optional(" + error->debugDescription + ")"};
+    }
+    if (!response || !response->isHTTP()) {
+        return {OutcomeKind::notHTTP, Refusal::none, 0, "Error: Invalid HTTPURLResponse", {}};
+    }
+    const int status = *response->statusCode;
+    if (status == 200) {
+        return {OutcomeKind::accepted, Refusal::none, 200, "Data Posted Successfully", {}};
+    }
+    auto refused = [status](Refusal refusal, std::string_view fixed, std::string quoting = {}) {
+        return Verdict{OutcomeKind::refused, refusal, status, fixed, std::move(quoting)};
+    };
+    if (!data || data->empty()) return refused(Refusal::noBody, "Error: did not receive data");
+    if (!isValidUTF8(*data)) {
+        return refused(Refusal::unrecognisedBody, "Error: Failed to parse pixel");
+    }
+    const std::string& text = *data;
+    if (!contains(text, "Failed to parse pixel:")) {
+        return refused(Refusal::unrecognisedBody, {}, "Error: " + text);
+    }
+    if (contains(text, "UNREGISTERED_PIXEL_ID")) {
+        return refused(Refusal::unregisteredPixelId,
+                       "Error: Velto server does not recognize Velto Id");
+    }
+    if (contains(text, "PIXEL_MISSING_REQUIRED_FIELD") && contains(text, "error_string:\"e\"")) {
+        return refused(Refusal::eventFieldMissing, "Error: Event field is missing");
+    }
+    if (contains(text, "PIXEL_UNSUPPORTED_EVENT")) {
+        return refused(Refusal::unsupportedEvent, "Error: Velto server does not support Event");
+    }
+    return refused(Refusal::requiredFieldMissing, "Error: Required field is missing");
+}
+
+CallbackSlot<OutcomeHandler>& outcomeHandler() {
+    static auto* slot = new CallbackSlot<OutcomeHandler>;  // lives until the process ends
+    return *slot;
+}
+
 }  // namespace
 
 RequestManager& RequestManager::shared() {
@@ -29,48 +90,30 @@ bool RequestManager::requestForVeltoUnit(std::string_view eventName,
         RequestBuilder().buildVeltoRequest(eventName, eventParams);
     if (!request) return false;
     std::shared_ptr<platform::DataTask> task = platform::current().httpClient->dataTask(
-        std::move(*request), &RequestManager::handleCompletion);
+        std::move(*request), {&RequestManager::handleCompletion, std::string(eventName)});
     return task && task->resume();
 }
 
-void RequestManager::handleCompletion(const std::optional<std::string>& data,
+void RequestManager::handleCompletion(std::string_view eventName,
+                                      const std::optional<std::string>& data,
                                       const platform::URLResponse* response,
                                       const platform::TransportError* error) {
-    if (error) {
-        Log::error("Error: calling Post APi Optional(" + error->debugDescription + ")",
-                   kRequestForVeltoUnit, __LINE__);
-        return;
-    }
-    if (!response || !response->isHTTP()) {
-        Log::error("Error: Invalid HTTPURLResponse", kRequestForVeltoUnit, __LINE__);
-        return;
-    }
-    if (*response->statusCode == 200) {
-        Log::info("Data Posted Successfully", kRequestForVeltoUnit, __LINE__);
-        return;
-    }
-    if (!data || data->empty()) {
-        Log::error("Error: did not receive data", kRequestForVeltoUnit, __LINE__);
-        return;
-    }
-    if (!isValidUTF8(*data)) {
-        Log::error("Error: Failed to parse pixel", kRequestForVeltoUnit, __LINE__);
-        return;
-    }
-    const std::string& text = *data;
-    if (!contains(text, "Failed to parse pixel:")) {
-        Log::error("Error: " + text, kRequestForVeltoUnit, __LINE__);
-    } else if (contains(text, "UNREGISTERED_PIXEL_ID")) {
-        Log::error("Error: Velto server does not recognize Velto Id", kRequestForVeltoUnit,
-                   __LINE__);
-    } else if (contains(text, "PIXEL_MISSING_REQUIRED_FIELD") &&
-               contains(text, "error_string:\"e\"")) {
-        Log::error("Error: Event field is missing", kRequestForVeltoUnit, __LINE__);
-    } else if (contains(text, "PIXEL_UNSUPPORTED_EVENT")) {
-        Log::error("Error: Velto server does not support Event", kRequestForVeltoUnit, __LINE__);
+    Verdict verdict = decide(data, response, error);
+    if (verdict.kind == OutcomeKind::accepted) {
+        Log::info(verdict.message(), kRequestForVeltoUnit, __LINE__);
     } else {
-        Log::error("Error: Required field is missing", kRequestForVeltoUnit, __LINE__);
+        Log::error(verdict.message(), kRequestForVeltoUnit, __LINE__);
     }
+    // A task the client refused at hand-over made fireEvent return false: no outcome.
+    if (error && error->refusedAtHandOver) return;
+    if (outcomeHandler().isSet()) {
+        outcomeHandler().call(EventOutcome{eventName, verdict.kind, verdict.refusal,
+                                           verdict.statusCode, verdict.message()});
+    }
+}
+
+void RequestManager::setOutcomeHandler(OutcomeHandler handler) {
+    outcomeHandler().set(std::move(handler));
 }
 
 }  // namespace VeltoSDK

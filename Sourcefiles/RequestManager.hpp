@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include <VeltoSDK/Handlers.hpp>
+
 #include "platform/HttpClient.hpp"
 
 namespace VeltoSDK {
@@ -18,10 +20,13 @@ public:
     // True when a request was built and its transfer started.
     bool requestForVeltoUnit(std::string_view eventName, const VeltoParams* eventParams);
 
-    // Classifies one answer and writes its one line.
-    static void handleCompletion(const std::optional<std::string>& data,
+    // Classifies the answer to the event `eventName`, writes its one line and then tells the
+    // outcome handler.
+    static void handleCompletion(std::string_view eventName, const std::optional<std::string>& data,
                                  const platform::URLResponse* response,
                                  const platform::TransportError* error);
+    // Empty: none. Once it returns, the handler replaced is not called again.
+    static void setOutcomeHandler(OutcomeHandler handler);
 
     RequestManager(const RequestManager&) = delete;
     RequestManager& operator=(const RequestManager&) = delete;

@@ -5,6 +5,7 @@
 
 #include "Sourcefiles/Blank.hpp"
 #include "Sourcefiles/Log.hpp"
+#include "Sourcefiles/LogSink.hpp"
 #include "Sourcefiles/RequestManager.hpp"
 #include "Sourcefiles/VeltoSettings.hpp"
 
@@ -34,6 +35,16 @@ bool Velto::fireEvent(std::string_view eventName, const VeltoParams* eventParams
 
 bool Velto::flush(double timeoutSeconds) {
     return platform::current().httpClient->flush(timeoutSeconds);
+}
+
+void Velto::setLogHandler(LogHandler handler) { LogSink::setHandler(std::move(handler)); }
+
+void Velto::setLogLevel(LogLevel level) { LogSink::setMinimumLevel(level); }
+
+LogLevel Velto::logLevel() { return LogSink::minimumLevel(); }
+
+void Velto::setOutcomeHandler(OutcomeHandler handler) {
+    RequestManager::setOutcomeHandler(std::move(handler));
 }
 
 std::string Velto::baseURL() const { return VeltoSettings::baseURL(); }

@@ -112,7 +112,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     if (input.ConsumeBool()) data = input.ConsumeRemainingBytesAsString();
 
     output->writes.clear();
-    RequestManager::handleCompletion(data, response ? &*response : nullptr,
+    RequestManager::handleCompletion("Purchase", data, response ? &*response : nullptr,
                                      error ? &*error : nullptr);
     require(output->writes.size() == 1);
     const Verdict verdict =

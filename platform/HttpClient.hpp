@@ -1,8 +1,10 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "platform/HttpRequest.hpp"
 
@@ -17,12 +19,28 @@ struct URLResponse {
 struct TransportError {
     long code = 0;
     std::string debugDescription;
+    bool refusedAtHandOver = false;  // resume() returned false for this task
 };
 
-// Runs exactly once per transfer, on the client's worker thread. A plain function pointer,
-// so a handler cannot capture anything.
-using CompletionHandler = void (*)(const std::optional<std::string>& data,
-                                   const URLResponse* response, const TransportError* error);
+// Runs exactly once per transfer, on the client's worker thread: a plain function and the one
+// text it is given back (the library's event name), so a handler costs no allocation beyond
+// that text's. Ordered, so that refused transfers can be counted per handler.
+struct CompletionHandler {
+    using Function = void (*)(std::string_view context, const std::optional<std::string>& data,
+                              const URLResponse* response, const TransportError* error);
+    Function function = nullptr;
+    std::string context;
+
+    explicit operator bool() const { return function != nullptr; }
+    void operator()(const std::optional<std::string>& data, const URLResponse* response,
+                    const TransportError* error) const {
+        function(context, data, response, error);
+    }
+    friend bool operator<(const CompletionHandler& a, const CompletionHandler& b) {
+        if (a.function != b.function) return std::less<Function>()(a.function, b.function);
+        return a.context < b.context;
+    }
+};
 
 class DataTask {
 public:

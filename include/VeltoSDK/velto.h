@@ -45,6 +45,80 @@ VELTOSDK_API void velto_setDebugMode(bool debugMode);
 /* Waits for the transfers in flight; true when all completed within the timeout. */
 VELTOSDK_API bool velto_flush(double timeoutSeconds);
 
+/** The level of a log line, and the minimum level a line needs to be written at all. Ordered
+ * from the most verbose; a line never has VELTO_LOG_OFF, which as a minimum silences all. */
+typedef enum VeltoLogLevel {
+    VELTO_LOG_DEBUG = 0, /**< the JSON body of each request, only while debug mode is on */
+    VELTO_LOG_INFO = 1,  /**< progress: initialisation, each event, each accepted answer */
+    VELTO_LOG_ERROR = 2, /**< refused events, failed transfers, requests not built */
+    VELTO_LOG_OFF = 3    /**< as a minimum only: no line is written */
+} VeltoLogLevel;
+
+/** Receives one log line: `line` holds `length` bytes of its exact text, without the line
+ * feed, followed by a NUL. The text is valid only during the call. */
+typedef void (*VeltoLogHandler)(void* context, VeltoLogLevel level, const char* line,
+                                size_t length);
+
+/** Sends every log line to `handler` (with `context` as its first argument) instead of
+ * standard output. NULL restores standard output, the default.
+ * The handler runs on the thread that writes the line: the app's thread for the lines of
+ * velto_initialize and velto_fireEvent, the HTTP worker for each answer's line; it may run on
+ * several threads at once. It must return quickly and must not call velto_flush,
+ * velto_fireEvent or the handler setters (it may replace itself).
+ * Safe from any thread at any time. Once this returns, the replaced handler is neither running
+ * nor called again (it waits for the calls in progress), so its context may be freed; a
+ * handler that replaces itself may free its context once that call has returned. */
+VELTOSDK_API void velto_setLogHandler(VeltoLogHandler handler, void* context);
+
+/** The lowest level written. VELTO_LOG_DEBUG, the default, writes every line (debug lines
+ * still only in debug mode); VELTO_LOG_INFO drops the debug lines, VELTO_LOG_ERROR the info
+ * lines as well, VELTO_LOG_OFF every line. Any other value leaves the level unchanged.
+ * Safe from any thread; takes effect from the next line. */
+VELTOSDK_API void velto_setLogLevel(VeltoLogLevel level);
+/** The level set with velto_setLogLevel. */
+VELTOSDK_API VeltoLogLevel velto_logLevel(void);
+
+/** How the answer to a handed-over event ended. */
+typedef enum VeltoOutcomeKind {
+    VELTO_OUTCOME_ACCEPTED = 0,        /**< status 200: "Data Posted Successfully" */
+    VELTO_OUTCOME_REFUSED = 1,         /**< any other status; see VeltoRefusal */
+    VELTO_OUTCOME_TRANSPORT_ERROR = 2, /**< no answer: connection, TLS, timeout, saturation */
+    VELTO_OUTCOME_NOT_HTTP = 3         /**< an answer that is not HTTP */
+} VeltoOutcomeKind;
+
+/** Which refusal the server gave; VELTO_REFUSAL_NONE unless the kind is REFUSED. */
+typedef enum VeltoRefusal {
+    VELTO_REFUSAL_NONE = 0,
+    VELTO_REFUSAL_NO_BODY = 1,               /**< "Error: did not receive data" */
+    VELTO_REFUSAL_UNRECOGNISED_BODY = 2,     /**< "Error: " and the body */
+    VELTO_REFUSAL_UNREGISTERED_PIXEL_ID = 3, /**< "UNREGISTERED_PIXEL_ID" */
+    VELTO_REFUSAL_EVENT_FIELD_MISSING = 4,   /**< "PIXEL_MISSING_REQUIRED_FIELD" for "e" */
+    VELTO_REFUSAL_UNSUPPORTED_EVENT = 5,     /**< "PIXEL_UNSUPPORTED_EVENT" */
+    VELTO_REFUSAL_REQUIRED_FIELD_MISSING = 6 /**< any other answer of the pixel parser */
+} VeltoRefusal;
+
+/** The outcome of one handed-over event. The texts are NUL-terminated and valid only during
+ * the handler's call; `message` is that of the event's last log line and may quote the
+ * server's body. */
+typedef struct VeltoOutcome {
+    const char* eventName; /**< as given to velto_fireEvent */
+    VeltoOutcomeKind kind;
+    VeltoRefusal refusal;
+    int statusCode; /**< the HTTP status; 0 for a transport error or an answer not HTTP */
+    const char* message;
+} VeltoOutcome;
+
+typedef void (*VeltoOutcomeHandler)(void* context, const VeltoOutcome* outcome);
+
+/** Calls `handler` (with `context`) once for every event handed over (velto_fireEvent
+ * returned true), on the HTTP worker, after the event's line was written. An event not handed
+ * over has no outcome. NULL removes the handler, none being set by default. The rules of
+ * velto_setLogHandler hold: quick, no velto_flush, velto_fireEvent or handler setters inside,
+ * and once this returns the replaced handler is neither running nor called again.
+ * velto_flush counts an event as completed once its handler has returned, whatever the
+ * outcome: refused events and failed transfers are completed too. */
+VELTOSDK_API void velto_setOutcomeHandler(VeltoOutcomeHandler handler, void* context);
+
 /* Both return NULL when memory runs out. */
 VELTOSDK_API VeltoParams* velto_params_init(void);
 /* A NULL argument leaves its key out; "" is stored. */

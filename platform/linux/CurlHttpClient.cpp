@@ -247,7 +247,8 @@ void CurlClientState::deliverRefusals() {
                                "HTTP client saturated: " + std::to_string(options.maxTransfers) +
                                    " transfers or " + std::to_string(kMaxPendingBodyBytes >> 20) +
                                    " MiB of request bodies already waiting or running; request "
-                                   "dropped"};
+                                   "dropped",
+                               true};
     for (const auto& [completion, count] : batch) {
         for (std::size_t i = 0; i < count; ++i) runCompletion(completion, {}, nullptr, &error);
     }

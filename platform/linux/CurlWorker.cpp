@@ -267,7 +267,7 @@ void runWorker(WorkerQueue& queue) {
     worker.run();
 }
 
-void runCompletion(CompletionHandler completion, const std::optional<std::string>& data,
+void runCompletion(const CompletionHandler& completion, const std::optional<std::string>& data,
                    const URLResponse* response, const TransportError* error) {
     if (!completion) return;
     try {

@@ -37,7 +37,7 @@ protected:
 [[noreturn]] void runWorker(WorkerQueue& queue);
 
 // Runs a completion handler; whatever it throws stays out of the worker.
-void runCompletion(CompletionHandler completion, const std::optional<std::string>& data,
+void runCompletion(const CompletionHandler& completion, const std::optional<std::string>& data,
                    const URLResponse* response, const TransportError* error);
 
 }  // namespace VeltoSDK::platform::linux_os

@@ -72,6 +72,54 @@ static void firing(void) {
     velto_platform_setCarrier(NULL, NULL, NULL);
 }
 
+/* What the handlers were told; they may run on the HTTP worker. */
+static pthread_mutex_t toldLock = PTHREAD_MUTEX_INITIALIZER;
+static char told[1024];
+
+static void tell(const char* format, int number, const char* text) {
+    pthread_mutex_lock(&toldLock);
+    size_t used = strlen(told);
+    snprintf(told + used, sizeof told - used, format, number, text);
+    pthread_mutex_unlock(&toldLock);
+}
+
+static void logTo(void* context, VeltoLogLevel level, const char* line, size_t length) {
+    const char* arrow = strstr(line, " -> ");
+    tell("%d%s|", (int)level + (context == told ? 0 : 100) + (strlen(line) == length ? 0 : 200),
+         arrow ? arrow + 4 : "(no arrow)");
+}
+
+static void outcomeTo(void* context, const VeltoOutcome* outcome) {
+    tell("outcome %d %s ", (int)outcome->kind + (context == told ? 0 : 100), outcome->eventName);
+    tell("%d %s|", outcome->refusal * 1000 + outcome->statusCode, outcome->message);
+}
+
+/* Port 9 refuses the connection: the event ends in a transport error. */
+static void handlers(void) {
+    velto_setBaseURL("http://127.0.0.1:9/velto/mob?");
+    velto_setLogHandler(logTo, told);
+    velto_setOutcomeHandler(outcomeTo, told);
+    velto_setLogLevel(VELTO_LOG_ERROR);
+    CHECK(velto_logLevel() == VELTO_LOG_ERROR);
+    velto_initialize("pixel-2"); /* an info line: below the level */
+    CHECK(velto_fireEvent("Signup", NULL));
+    CHECK(velto_flush(10.0));
+    /* The error line (the info lines are below the level), then the outcome: transport error,
+     * no refusal, status 0 and the line's message, both with the context given. */
+    static const char line[] = "2Error: calling Post APi Optional(";
+    const char* outcome = strstr(told, "|outcome 2 Signup 0 Error: calling Post APi Optional(");
+    CHECK(strncmp(told, line, strlen(line)) == 0 && outcome != NULL);
+    CHECK(strlen(told) > 2 && strcmp(told + strlen(told) - 2, ")|") == 0);
+    if (failures) fprintf(stderr, "  told: %s\n", told);
+
+    velto_setLogLevel(VELTO_LOG_DEBUG);
+    velto_setLogHandler(NULL, NULL); /* back to standard output */
+    velto_setOutcomeHandler(NULL, NULL);
+    told[0] = '\0';
+    CHECK(velto_fireEvent("Signup", NULL) && velto_flush(10.0));
+    CHECK(told[0] == '\0');
+}
+
 static void paramsRules(void) {
     char buffer[8];
     VeltoParams* params = velto_params_init();
@@ -124,6 +172,7 @@ static void referenceCountingFromThreads(void) {
 int main(void) {
     textGettersFollowSnprintf();
     firing();
+    handlers();
     paramsRules();
     referenceCountingFromThreads();
     CHECK(veltoMixedHeadersAgree());

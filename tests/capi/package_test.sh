@@ -50,7 +50,8 @@ cmake --build "$work/consumer" >/dev/null
 
 echo "== against the collector"
 export LD_LIBRARY_PATH=$libdir${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}
-"$collector" >"$work/collector.log" 2>&1 &
+# As the README starts it for the examples.
+"$collector" --pixel YOUR-PIXEL-ID --event TutorialDone >"$work/collector.log" 2>&1 &
 collector_pid=$!
 trap 'kill "$collector_pid" 2>/dev/null || true' EXIT
 url=""

@@ -64,7 +64,7 @@ protected:
 // A POST of "{}" that must end within `seconds`: the library's own requests have 2000 s, so
 // this one is made by hand.
 void post(const std::string& url, double seconds,
-          platform::CompletionHandler completion = &RequestManager::handleCompletion) {
+          platform::CompletionHandler completion = {&RequestManager::handleCompletion, "Purchase"}) {
     platform::HttpRequest request(*platform::URL::fromString(url),
                                   platform::CachePolicy::reloadIgnoringLocalCacheData, seconds);
     request.setHttpMethod("POST");
@@ -179,7 +179,8 @@ struct Answer {
     std::string body;
 };
 Answer lastAnswer;
-void keepAnswer(const std::optional<std::string>& data, const platform::URLResponse* response,
+void keepAnswer(std::string_view, const std::optional<std::string>& data,
+                const platform::URLResponse* response,
                 const platform::TransportError* error) {
     lastAnswer = {error || !response ? -1 : response->statusCode.value_or(0), data.value_or("")};
 }
@@ -203,7 +204,7 @@ TEST_F(Faults, AnswerBodiesAreKeptUpToOneMiBAndNeverFor200) {
     for (const auto& [statusLine, body, chunked, status, handedOn] : cases) {
         SilentServer server;
         lastAnswer = {};
-        post(server.url(), 10.0, &keepAnswer);
+        post(server.url(), 10.0, {&keepAnswer, ""});
         const int connection = takeRequest(server);
         std::string response = "HTTP/1.1 " + std::string(statusLine) + "\r\n";
         if (!chunked)

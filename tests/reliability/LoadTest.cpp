@@ -58,7 +58,7 @@ TEST_F(Load, PendingBodiesAreBoundedInBytes) {
     int accepted = 0;
     for (int i = 0; i < 100; ++i)
         accepted +=
-            platform::current().httpClient->dataTask(request, &RequestManager::handleCompletion)->resume();
+            platform::current().httpClient->dataTask(request, {&RequestManager::handleCompletion, "Purchase"})->resume();
     EXPECT_EQ(accepted, 64);
     EXPECT_TRUE(lines.waitFor(36, 10s));
     stalled.reset();

@@ -20,8 +20,14 @@ const char* const kFireUsage =
     "  --param KEY=VALUE  a free parameter pair (repeatable), split at the first \"=\"\n"
     "  --count N          fire the event N times (default 1)\n"
     "  --timeout SECONDS  how long to wait for the answers before exiting (default 10)\n"
-    "Exit status: 0 when every event was handed over and all answers arrived, 1 otherwise,\n"
-    "2 on a usage error.\n";
+    "The library's log lines go to standard output; one summary line of the outcomes goes to\n"
+    "standard error, such as \"4 events: 3 accepted, 1 refused (UNREGISTERED_PIXEL_ID)\".\n"
+    "Exit status:\n"
+    "  0  every event was handed over, answered and accepted\n"
+    "  1  an event was not handed over, or not every event completed within the timeout\n"
+    "  2  a usage error\n"
+    "  3  every event was handed over and completed, but not all were accepted (refused\n"
+    "     by the server, a transport error, or an answer that is not HTTP)\n";
 
 namespace {
 

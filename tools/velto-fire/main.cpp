@@ -1,5 +1,6 @@
 // velto-fire: initialises the library, fires one event N times and waits for the answers.
-// The library's log lines on standard output are the program's output.
+// The library's log lines on standard output are the program's output; a summary of the
+// outcomes goes to standard error.
 #include <iostream>
 #include <string>
 #include <vector>
@@ -7,6 +8,7 @@
 #include <VeltoSDK/VeltoSDK.hpp>
 
 #include "FireOptions.hpp"
+#include "OutcomeTally.hpp"
 
 namespace {
 
@@ -29,14 +31,21 @@ int fireAll(const fire::FireOptions& options) {
     Velto::shared().setDebugMode(options.debug);
     Velto::initialize(options.pixelId);
 
+    fire::OutcomeTally tally;
+    Velto::setOutcomeHandler([&tally](const EventOutcome& outcome) { tally.add(outcome); });
     VeltoParams params = makeParams(options);
     const VeltoParams* eventParams = options.hasParams() ? &params : nullptr;
-    bool allHandedOver = true;
+    int handedOver = 0;
     for (int i = 0; i < options.count; ++i) {
-        allHandedOver = Velto::fireEvent(options.eventName, eventParams) && allHandedOver;
+        handedOver += Velto::fireEvent(options.eventName, eventParams) ? 1 : 0;
     }
-    bool allAnswered = Velto::flush(options.timeoutSeconds);
-    return allHandedOver && allAnswered ? 0 : 1;
+    bool allCompleted = Velto::flush(options.timeoutSeconds);
+    // Once removed, the handler is not running and not called again: the tally is final.
+    Velto::setOutcomeHandler(nullptr);
+
+    std::cerr << tally.summary(options.count, handedOver) << "\n";
+    if (handedOver < options.count || !allCompleted) return 1;
+    return tally.accepted() == options.count ? 0 : 3;
 }
 
 }  // namespace
