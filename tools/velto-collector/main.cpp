@@ -1,5 +1,7 @@
 // velto-collector: a local collection server that checks every event the library posts and
 // writes one JSON line per request.
+// It is an independent check of what the library sends and shares no code with the library on
+// purpose: a fault copied into both would agree with itself.
 #include <pthread.h>
 #include <signal.h>
 
