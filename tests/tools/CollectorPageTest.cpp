@@ -92,16 +92,25 @@ TEST(CollectorPage, ShowsEachRequestAsTextInARealBrowser) {
     EXPECT_EQ(json::parse(events->body), (json{{"dropped", 0}, {"records", lines}}));
     auto rebound = client.Get("/api/events", {{"Host", "tracker.example:80"}});
     EXPECT_TRUE(rebound && rebound->status == 403);
-    // A page that reconnects gets what it missed.
-    std::string stream;
-    client.Get("/api/stream", {{"Last-Event-ID", "3"}}, [&](const char* data, size_t size) {
-        stream.append(data, size);
-        return stream.find("\n\n", stream.find("id: 4\n")) == std::string::npos;
-    });
-    const size_t data = stream.find("id: 4\ndata: ") + 12;
-    EXPECT_EQ(stream.find("id: 3\n"), std::string::npos);
-    EXPECT_EQ(json::parse(stream.substr(data, stream.find('\n', data) - data)),
+    // The stream up to record 4 after `lastId`: the run's name, then a message per record.
+    auto stream = [&](const std::string& lastId) {
+        std::string text;
+        client.Get("/api/stream", {{"Last-Event-ID", lastId}}, [&](const char* data, size_t size) {
+            text.append(data, size);
+            return text.find("\n\n", text.find("-4\ndata: ")) == std::string::npos;
+        });
+        return text;
+    };
+    const std::string all = stream("");
+    const size_t greeting = all.find("data: ") + 6;
+    const std::string run =
+        json::parse(all.substr(greeting, all.find('\n', greeting) - greeting))["run"];
+    const std::string resumed = stream(run + "-3");  // a page that reconnects gets what it missed
+    const size_t data = resumed.find("id: " + run + "-4\ndata: ") + run.size() + 13;
+    EXPECT_EQ(json::parse(resumed.substr(data, resumed.find('\n', data) - data)),
               (json{{"dropped", 0}, {"record", lines[3]}}));
+    EXPECT_EQ(resumed.find("-3\n"), std::string::npos);
+    EXPECT_NE(stream("1-3").find("id: " + run + "-1\n"), std::string::npos);  // another run's id
 
     ASSERT_TRUE(tab.waitFor("document.querySelectorAll('#rows tr').length === 4"));
     EXPECT_EQ(tab.evaluate(kShownRows), json::parse(R"([

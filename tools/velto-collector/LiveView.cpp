@@ -43,22 +43,33 @@ std::string contentSecurityPolicy(std::string_view page) {
            "form-action 'none'; frame-ancestors 'none'";
 }
 
-std::uint64_t lastEventId(const httplib::Request& req) {
+// Names this run of the collector. Event ids are "RUN-ID": a page left open while the collector
+// restarts must not resume after an id that the new run has not reached yet.
+std::string runName() {
+    return std::to_string(std::chrono::duration_cast<std::chrono::microseconds>(
+                              std::chrono::system_clock::now().time_since_epoch())
+                              .count());
+}
+
+// The record id a reconnecting page last received from this run; 0 for none.
+std::uint64_t lastEventId(const httplib::Request& req, const std::string& run) {
     const std::string text = req.get_header_value("Last-Event-ID");
     std::uint64_t id = 0;
-    std::from_chars(text.data(), text.data() + text.size(), id);
+    if (text.starts_with(run + "-"))
+        std::from_chars(text.data() + run.size() + 1, text.data() + text.size(), id);
     return id;
 }
 
-std::string stateMessage(const RecordStore::Snapshot& snapshot) {
-    return "data: {\"dropped\":" + std::to_string(snapshot.dropped) + "}\n\n";
+std::string stateMessage(const RecordStore::Snapshot& snapshot, const std::string& run) {
+    return "data: {\"run\":\"" + run + "\",\"dropped\":" + std::to_string(snapshot.dropped) +
+           "}\n\n";
 }
 
 // One message per record, carrying the count of records dropped so far.
-std::string recordMessages(const RecordStore::Snapshot& snapshot) {
+std::string recordMessages(const RecordStore::Snapshot& snapshot, const std::string& run) {
     std::string text;
     for (const auto& entry : snapshot.entries) {
-        text += "id: " + std::to_string(entry.id) +
+        text += "id: " + run + "-" + std::to_string(entry.id) +
                 "\ndata: {\"dropped\":" + std::to_string(snapshot.dropped) +
                 ",\"record\":" + *entry.json + "}\n\n";
     }
@@ -109,8 +120,8 @@ void addLiveView(httplib::Server& server, RecordStore& store, bool loopbackOnly)
     });
 
     auto open = std::make_shared<std::atomic<int>>(0);
-    server.Get("/api/stream", [&store, admitted, open](const httplib::Request& req,
-                                                       httplib::Response& res) {
+    server.Get("/api/stream", [&store, admitted, open, run = runName()](const httplib::Request& req,
+                                                                        httplib::Response& res) {
         if (!admitted(req, res)) return;
         if (++*open > kMaxStreams) {
             --*open;
@@ -120,18 +131,18 @@ void addLiveView(httplib::Server& server, RecordStore& store, bool loopbackOnly)
         }
         res.set_chunked_content_provider(
             "text/event-stream",
-            [&store, after = lastEventId(req), greeted = false](std::size_t,
-                                                                httplib::DataSink& sink) mutable {
+            [&store, run, after = lastEventId(req, run), greeted = false](
+                std::size_t, httplib::DataSink& sink) mutable {
                 auto snapshot = store.since(after, kStreamSlice);
                 if (snapshot.entries.empty() && greeted) {
                     if (!store.waitBeyond(after, kStreamIdle)) return false;
                     snapshot = store.since(after, kStreamSlice);
                 }
                 // The state alone greets a new page and keeps an idle stream alive.
-                std::string text = snapshot.entries.empty() ? stateMessage(snapshot) : "";
-                if (!greeted) text = "retry: 2000\n" + stateMessage(snapshot);
+                std::string text = snapshot.entries.empty() ? stateMessage(snapshot, run) : "";
+                if (!greeted) text = "retry: 2000\n" + stateMessage(snapshot, run);
                 greeted = true;
-                text += recordMessages(snapshot);
+                text += recordMessages(snapshot, run);
                 if (!snapshot.entries.empty()) after = snapshot.entries.back().id;
                 return sink.write(text.data(), text.size());
             },
