@@ -129,9 +129,8 @@ TEST(CollectorPage, ShowsEachRequestAsTextInARealBrowser) {
                            ".slice(0, 8).map((e) => e.textContent)"),
               json::parse(R"(["POST /velto/mob?e=Purchase&pi=px-shop", "200 OK",
                   "e", "Purchase", "pi", "px-shop", "Content-Type", "application/json"])"));
-    const std::string body = tab.evaluate(
-        "document.querySelector('#detail pre:last-of-type')"
-        ".textContent");
+    const std::string body =
+        tab.evaluate("document.querySelector('#detail pre:last-of-type').textContent");
     EXPECT_NE(body.find("\n  \"c\": \"USD\",\n"), std::string::npos) << body;  // pretty-printed
     EXPECT_EQ(json::parse(body)["in"], json::array({"</script>"}));
 
@@ -142,14 +141,13 @@ TEST(CollectorPage, ShowsEachRequestAsTextInARealBrowser) {
               json::array({0, 0, true}));
 
     const char* target = std::getenv("VELTO_SCREENSHOT");
-    std::ofstream(target ? target : "collector.png", std::ios::binary)
+    std::ofstream(target ? target : VELTO_SCREENSHOT_PATH, std::ios::binary)
         << base64Decode(tab.call("Page.captureScreenshot", {{"format", "png"}})["data"]);
 
     tab.click("#filter");
     tab.call("Input.insertText", {{"text", "PX-UNK"}});  // the pixel id, any case
     EXPECT_TRUE(
-        tab.waitFor("document.querySelector('#summary').textContent === "
-                    "'4 requests, 1 shown'"));
+        tab.waitFor("document.querySelector('#summary').textContent === '4 requests, 1 shown'"));
     EXPECT_EQ(tab.evaluate(kShownRows + std::string(".map((cells) => cells[0])")),
               json::array({"Lead"}));
 
