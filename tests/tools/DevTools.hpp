@@ -82,9 +82,9 @@ public:
         return result["result"].value("value", json());
     }
 
-    // Polls `condition` (a JavaScript expression) for up to 10 s.
+    // Polls `condition` (a JavaScript expression) for up to 20 s.
     bool waitFor(const std::string& condition) {
-        for (int attempt = 0; attempt < 100; ++attempt) {
+        for (int attempt = 0; attempt < 200; ++attempt) {
             if (evaluate(condition) == true) return true;
             std::this_thread::sleep_for(100ms);
         }
