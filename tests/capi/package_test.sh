@@ -56,7 +56,7 @@ collector_pid=$!
 trap 'kill "$collector_pid" 2>/dev/null || true' EXIT
 url=""
 for _ in $(seq 100); do  # up to 10 s for the first line
-    url=$(sed -n '1s/^listening on //p' "$work/collector.log")
+    url=$(sed -n '1s/^listening on \([^ ]*\).*/\1/p' "$work/collector.log")
     [ -n "$url" ] && break
     sleep 0.1
 done

@@ -181,15 +181,17 @@ public:
         return line;
     }
 
-    // The base URL from the "listening on URL" line, or "" after a test failure.
+    // The base URL, the word after "listening on" in the first line, or "" after a test failure.
     std::string start() {
         auto line = readLine(10s);
-        if (!line || !line->starts_with("listening on ") || !line->ends_with("/velto/mob?") ||
-            line->find("://127.0.0.1:") == std::string::npos) {
+        std::string url = line && line->starts_with("listening on ")
+                              ? line->substr(13, line->find(' ', 13) - 13)
+                              : "";
+        if (!url.ends_with("/velto/mob?") || url.find("://127.0.0.1:") == std::string::npos) {
             ADD_FAILURE() << "first line: " << line.value_or("(none)");
             return "";
         }
-        return line->substr(13);
+        return url;
     }
 
 private:

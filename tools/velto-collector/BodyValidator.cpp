@@ -1,3 +1,5 @@
+// Part of the reference collector, an independent check of what the library sends. It shares
+// no code with the library on purpose: a fault copied into both would agree with itself.
 #include "BodyValidator.hpp"
 
 #include <algorithm>
@@ -76,28 +78,19 @@ bool hasKind(const json& value, Kind kind) {
     return false;
 }
 
-Rejection missingField(std::string_view field) {
-    return {Reason::MissingRequiredField, std::string(field)};
-}
-
 }  // namespace
 
-std::optional<Rejection> validateBody(const json& body) {
-    if (!body.is_object()) {
-        return missingField("body");
-    }
+std::vector<std::string> bodyFaults(const json& body) {
+    if (!body.is_object()) return {"body"};
+    std::vector<std::string> faults;
     for (const auto& [key, value] : body.items()) {
         const KeyRule* rule = ruleFor(key);
-        if (rule == nullptr || !hasKind(value, rule->kind)) {
-            return missingField(key);
-        }
+        if (rule == nullptr || !hasKind(value, rule->kind)) faults.push_back(key);
     }
     for (const KeyRule& rule : kRules) {
-        if (rule.alwaysPresent && !body.contains(rule.key)) {
-            return missingField(rule.key);
-        }
+        if (rule.alwaysPresent && !body.contains(rule.key)) faults.emplace_back(rule.key);
     }
-    return std::nullopt;
+    return faults;
 }
 
 }  // namespace VeltoSDK::collector

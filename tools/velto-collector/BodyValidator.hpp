@@ -1,16 +1,18 @@
+// Part of the reference collector, an independent check of what the library sends. It shares
+// no code with the library on purpose: a fault copied into both would agree with itself.
 #pragma once
 
-#include <optional>
+#include <string>
+#include <vector>
 
 #include <nlohmann/json.hpp>
-
-#include "Rejection.hpp"
 
 namespace VeltoSDK::collector {
 
 // Checks a parsed post body against the body format: a JSON object holding only the known
-// keys, each of its JSON kind, with every always-present key there. The first fault found
-// names the key; a body that is not an object names "body".
-std::optional<Rejection> validateBody(const nlohmann::json& body);
+// keys, each of its JSON kind, with every always-present key there. Returns the members at
+// fault (the unknown or mistyped keys in key order, then the missing ones), or "body" for a
+// body that is not an object; none when the body passes.
+std::vector<std::string> bodyFaults(const nlohmann::json& body);
 
 }  // namespace VeltoSDK::collector

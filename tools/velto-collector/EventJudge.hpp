@@ -1,3 +1,5 @@
+// Part of the reference collector, an independent check of what the library sends. It shares
+// no code with the library on purpose: a fault copied into both would agree with itself.
 #pragma once
 
 #include <optional>
@@ -32,15 +34,14 @@ struct IncomingEvent {
 };
 
 struct Verdict {
-    std::optional<nlohmann::json> body;  // the parsed body, when it is JSON at all
-    std::optional<Rejection> rejection;  // none: the event is accepted
+    std::optional<nlohmann::json> body;   // the parsed body, when it is JSON at all
+    std::vector<std::string> bodyFaults;  // the body's members at fault; none: it passes
+    std::optional<Rejection> rejection;   // none: the event is accepted
 };
 
 // Checks, in order: the method, the event name, the pixel id, the event's support, the two
-// headers, then the body. The first fault decides.
+// headers, then the body. The first fault decides. The body is checked in any case, so that
+// its faults can be shown beside an answer that another check decided.
 Verdict judge(const IncomingEvent& event, const Registry& registry);
-
-// Empty, or made only of Unicode White_Space code points (invalid UTF-8 is not blank).
-bool isBlank(const std::string& text);
 
 }  // namespace VeltoSDK::collector

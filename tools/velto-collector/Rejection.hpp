@@ -1,3 +1,5 @@
+// Part of the reference collector, an independent check of what the library sends. It shares
+// no code with the library on purpose: a fault copied into both would agree with itself.
 #pragma once
 
 #include <string>

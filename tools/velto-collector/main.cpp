@@ -1,5 +1,7 @@
-// velto-collector: a local collection server that checks every event the library posts and
-// writes one JSON line per request.
+// velto-collector: a local collection server that checks every event the library posts,
+// writes one JSON line per request and shows the requests on a live page.
+// It is an independent check of what the library sends and shares no code with the library on
+// purpose: a fault copied into both would agree with itself.
 #include <pthread.h>
 #include <signal.h>
 
@@ -7,6 +9,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <ctime>
 #include <iostream>
 #include <memory>
 #include <mutex>
@@ -21,6 +24,8 @@
 #include <nlohmann/json.hpp>
 
 #include "EventJudge.hpp"
+#include "LiveView.hpp"
+#include "RecordStore.hpp"
 
 namespace {
 
@@ -32,7 +37,7 @@ constexpr std::string_view kPath = "/velto/mob";
 
 constexpr std::string_view kUsage =
     "usage: velto-collector [--host HOST] [--port PORT] [--pixel ID]... [--event NAME]...\n"
-    "                       [--tls-cert FILE --tls-key FILE] [--out FILE] [--pretty]\n"
+    "                       [--tls-cert FILE --tls-key FILE] [--out FILE] [--pretty] [--no-ui]\n"
     "  --host HOST      address to listen on (default 127.0.0.1)\n"
     "  --port PORT      port to listen on; 0 picks a free one (default 0)\n"
     "  --pixel ID       a registered pixel id (repeatable); none: any non-blank id\n"
@@ -41,7 +46,11 @@ constexpr std::string_view kUsage =
     "  --tls-key FILE   the certificate's private key (PEM)\n"
     "  --out FILE       write the records to FILE instead of standard output\n"
     "  --pretty         write each record for people instead of as one JSON line\n"
-    "The first line on standard output is \"listening on URL\", URL being the base URL.\n";
+    "  --no-ui          serve no page: only the collection path answers\n"
+    "The first line on standard output is \"listening on URL and serving the page at PAGE\"\n"
+    "(\"listening on URL\" with --no-ui), URL being the base URL. The page lists the last\n"
+    "10,000 requests; GET /api/events returns them as JSON, /api/stream sends each new one\n"
+    "as a server-sent event.\n";
 
 struct Options {
     std::string host = "127.0.0.1";
@@ -51,6 +60,7 @@ struct Options {
     std::string tlsKey;
     std::string out;
     bool pretty = false;
+    bool ui = true;
     bool help = false;
 };
 
@@ -65,6 +75,10 @@ std::variant<Options, std::string> parseOptions(int argc, char** argv) {
         }
         if (arg == "--pretty") {
             options.pretty = true;
+            continue;
+        }
+        if (arg == "--no-ui") {
+            options.ui = false;
             continue;
         }
         std::optional<std::string> inlineValue;
@@ -182,8 +196,22 @@ ordered_json headerJson(const std::vector<std::string>& values) {
     return values;
 }
 
+// The arrival time in UTC with milliseconds, as 2026-01-31T12:00:00.123Z.
+std::string arrivalTime() {
+    const auto now = std::chrono::system_clock::now();
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
+    const auto millis =
+        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() %
+        1000;
+    std::tm utc{};
+    gmtime_r(&seconds, &utc);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &utc);
+    return std::string(text) + "." + std::to_string(1000 + millis).substr(1) + "Z";
+}
+
 void handle(const httplib::Request& req, httplib::Response& res, const Registry& registry,
-            RecordWriter& writer) {
+            RecordStore& store, RecordWriter& writer) {
     IncomingEvent event{req.method,
                         queryValue(req, "e"),
                         queryValue(req, "pi"),
@@ -191,6 +219,8 @@ void handle(const httplib::Request& req, httplib::Response& res, const Registry&
                         headerValues(req, "Accept"),
                         req.body};
     ordered_json record{
+        {"id", 0},  // the store numbers the records
+        {"time", arrivalTime()},
         {"method", req.method},
         {"target", req.target},
         {"query", {{"e", optionalText(event.eventName)}, {"pi", optionalText(event.pixelId)}}},
@@ -204,6 +234,7 @@ void handle(const httplib::Request& req, httplib::Response& res, const Registry&
     } else {
         Verdict verdict = judge(event, registry);
         record["body"] = verdict.body.value_or(json(nullptr));
+        record["bodyFaults"] = verdict.bodyFaults;
         rejection = verdict.rejection;
         if (rejection) {
             res.status = 400;
@@ -221,21 +252,31 @@ void handle(const httplib::Request& req, httplib::Response& res, const Registry&
                         : rejection       ? std::string(reasonCode(rejection->reason))
                                           : "ACCEPTED";
     if (rejection) record["field"] = rejection->field;
+    record["answer"] = res.body;
+    store.add(record);
     writer.write(record);
 }
 
-std::string baseURL(const Options& options, int port) {
+std::string rootURL(const Options& options, int port) {
     bool ipv6 = options.host.find(':') != std::string::npos;
     std::string host = ipv6 ? "[" + options.host + "]" : options.host;
     std::string scheme = options.tlsCert.empty() ? "http" : "https";
-    return scheme + "://" + host + ":" + std::to_string(port) + std::string(kPath) + "?";
+    return scheme + "://" + host + ":" + std::to_string(port) + "/";
+}
+
+// The first line names both URLs; the base URL comes first, as one word, for scripts.
+std::string firstLine(const Options& options, int port) {
+    std::string line =
+        "listening on " + rootURL(options, port) + std::string(kPath.substr(1)) + "?";
+    if (options.ui) line += " and serving the page at " + rootURL(options, port);
+    return line;
 }
 
 // Waits for SIGINT or SIGTERM on its own thread and stops the server. The signals are blocked
 // in every thread, so they are only ever taken here.
 class SignalStopper {
 public:
-    explicit SignalStopper(httplib::Server& server) : server_(server) {
+    SignalStopper(httplib::Server& server, RecordStore& store) : server_(server), store_(store) {
         sigemptyset(&signals_);
         sigaddset(&signals_, SIGINT);
         sigaddset(&signals_, SIGTERM);
@@ -255,6 +296,7 @@ private:
         sigwait(&signals_, &received);
         if (done_) return;
         stopRequested_ = true;
+        store_.close();  // ends the open streams, which would hold up the server's threads
         // A signal may land between binding and listening, before stop() has an effect.
         for (int attempt = 0; attempt < 500 && !done_; ++attempt) {
             if (server_.is_running()) {
@@ -266,6 +308,7 @@ private:
     }
 
     httplib::Server& server_;
+    RecordStore& store_;
     sigset_t signals_;
     std::atomic<bool> done_{false};
     std::atomic<bool> stopRequested_{false};
@@ -294,9 +337,15 @@ int run(const Options& options) {
         }
     }
     RecordWriter writer(out, options.pretty);
+    RecordStore store(options.ui ? RecordStore::kMaxRecords : 0);
 
+    if (options.ui) {
+        addLiveView(*server, store, isLoopbackHost(options.host));
+        // Each open page holds a thread: leave as many again for the events.
+        server->new_task_queue = [] { return new httplib::ThreadPool(2 * kMaxStreams); };
+    }
     auto handler = [&](const httplib::Request& req, httplib::Response& res) {
-        handle(req, res, options.registry, writer);
+        handle(req, res, options.registry, store, writer);
     };
     const char* everyPath = ".*";
     server->Get(everyPath, handler)
@@ -307,7 +356,7 @@ int run(const Options& options) {
         .Options(everyPath, handler);
     server->set_payload_max_length(1 << 20);
 
-    SignalStopper stopper(*server);
+    SignalStopper stopper(*server, store);
     int port = options.port;
     if (port == 0) {
         port = server->bind_to_any_port(options.host);
@@ -319,7 +368,13 @@ int run(const Options& options) {
                   << "\n";
         return 1;
     }
-    std::printf("listening on %s\n", baseURL(options, port).c_str());
+    std::printf("%s\n", firstLine(options, port).c_str());
+    if (options.ui && !isLoopbackHost(options.host)) {
+        std::printf(
+            "warning: %s is not a loopback address: anyone who can reach port %d can "
+            "read the received events on the page and at /api/events\n",
+            options.host.c_str(), port);
+    }
     std::fflush(stdout);
 
     if (!stopper.stopRequested()) server->listen_after_bind();

@@ -1,0 +1,82 @@
+#include "EventJudge.hpp"
+
+#include <gtest/gtest.h>
+
+#include "Blank.hpp"
+
+namespace {
+
+using namespace VeltoSDK::collector;
+
+TEST(CollectorBlank, FollowsUserPerceivedCharactersAndRejectsMalformedUTF8) {
+    const std::pair<std::string, bool> cases[] = {
+        {"", true},
+        {" \t\r\n", true},
+        {"\xC2\xA0\xE3\x80\x80\xE2\x80\xA8", true},  // no-break, ideographic, line separator
+        {" \xCC\x81", true},      // a space carrying a combining accent is still a space
+        {"\xCC\x81", false},      // an accent alone is not
+        {"\xE2\x80\x8B", false},  // zero width space has no White_Space
+        {" x ", false},
+        {"\xC0\xA0", false},          // overlong space
+        {"\xE0\x80\xA0", false},      // overlong space, three bytes
+        {"\xED\xA0\x80", false},      // a surrogate
+        {"\xF4\x90\x80\x80", false},  // past U+10FFFF
+        {" \xC2", false},             // cut short
+        {"\x80 ", false},             // a continuation byte alone
+    };
+    for (const auto& [text, blank] : cases)
+        EXPECT_EQ(isBlank(text), blank) << ::testing::PrintToString(text);
+}
+
+// A POST the library would send for a registered pixel and a supported event.
+IncomingEvent goodEvent() {
+    return {"POST",
+            "Purchase",
+            "px-1",
+            {"application/json"},
+            {"application/json"},
+            R"({"et": 1, "it": 0, "st": 1, "os": "iOS 17", "devmake": "Apple",
+                "ifatype": "IDFA", "conntype": "wifi"})"};
+}
+
+TEST(EventJudge, AnswersTheFirstFaultInOrder) {
+    const Registry registry{{"px-1"}, standardEvents()};
+    using Change = void (*)(IncomingEvent&);
+    const std::pair<Change, std::optional<Rejection>> cases[] = {
+        {[](IncomingEvent&) {}, std::nullopt},
+        // Each case also breaks what is checked next, so checks in another order show.
+        {[](IncomingEvent& e) { e.method = "GET", e.eventName.reset(); },
+         Rejection{Reason::MissingRequiredField, "method"}},
+        {[](IncomingEvent& e) { e.eventName.reset(), e.pixelId = "nope"; },
+         Rejection{Reason::MissingRequiredField, "e"}},
+        // The pixel id is checked before the event's support.
+        {[](IncomingEvent& e) { e.pixelId = "nope", e.eventName = "Dance"; },
+         Rejection{Reason::UnregisteredPixelId, "pi"}},
+        {[](IncomingEvent& e) { e.pixelId.reset(); }, Rejection{Reason::UnregisteredPixelId, "pi"}},
+        {[](IncomingEvent& e) { e.eventName = "Dance", e.contentType.clear(); },
+         Rejection{Reason::UnsupportedEvent, "e"}},
+        {[](IncomingEvent& e) { e.contentType.push_back("text/plain"), e.accept.clear(); },
+         Rejection{Reason::MissingRequiredField, "Content-Type"}},
+        {[](IncomingEvent& e) { e.accept = {"*/*"}, e.body = "{"; },
+         Rejection{Reason::MissingRequiredField, "Accept"}},
+        {[](IncomingEvent& e) { e.body = "{"; }, Rejection{Reason::MissingRequiredField, "body"}},
+    };
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        IncomingEvent event = goodEvent();
+        cases[i].first(event);
+        EXPECT_EQ(judge(event, registry).rejection, cases[i].second) << "case " << i;
+    }
+}
+
+TEST(EventJudge, TakesAnyNonBlankPixelIdWhenNoneIsRegistered) {
+    const Registry open{{}, standardEvents()};
+    const std::pair<std::string, bool> cases[] = {
+        {"any", true}, {"\xC0\xA0", true}, {" \xCC\x81", false}, {"", false}};
+    for (const auto& [id, accepted] : cases) {
+        IncomingEvent event = goodEvent();
+        event.pixelId = id;
+        EXPECT_EQ(!judge(event, open).rejection, accepted) << ::testing::PrintToString(id);
+    }
+}
+
+}  // namespace

@@ -1,0 +1,66 @@
+#include "LiveView.hpp"
+
+#include <gtest/gtest.h>
+
+#include "RecordStore.hpp"
+
+namespace {
+
+using namespace VeltoSDK::collector;
+using nlohmann::ordered_json;
+using namespace std::chrono_literals;
+
+std::vector<std::uint64_t> ids(const RecordStore::Snapshot& snapshot) {
+    std::vector<std::uint64_t> ids;
+    for (const auto& entry : snapshot.entries) ids.push_back(entry.id);
+    return ids;
+}
+
+TEST(RecordStore, KeepsTheNewestWithinBothBoundsAndCountsTheRest) {
+    RecordStore store(3, 100);
+    for (int i = 0; i < 5; ++i) {
+        ordered_json record{{"id", 0}, {"n", i}};
+        store.add(record);
+        EXPECT_EQ(record["id"], i + 1);
+    }
+    EXPECT_EQ(*store.since(0).entries.front().json, R"({"id":3,"n":2})");
+    EXPECT_EQ(ids(store.since(0)), (std::vector<std::uint64_t>{3, 4, 5}));
+    EXPECT_EQ(ids(store.since(1, 2)), (std::vector<std::uint64_t>{3, 4}));
+    EXPECT_EQ(ids(store.since(4)), (std::vector<std::uint64_t>{5}));
+    EXPECT_EQ(store.since(5).dropped, 2u);
+
+    ordered_json large{{"id", 0}, {"text", std::string(70, 'x')}};  // 88 bytes of JSON
+    store.add(large);
+    EXPECT_EQ(ids(store.since(0)), (std::vector<std::uint64_t>{6}));
+    EXPECT_EQ(store.since(0).dropped, 5u);
+}
+
+TEST(RecordStore, WaitEndsWithANewRecordOrForGoodWhenClosed) {
+    RecordStore store;
+    ordered_json record{{"id", 0}};
+    store.add(record);
+    EXPECT_TRUE(store.waitBeyond(0, 10s));  // already there: no wait
+    store.close();
+    EXPECT_FALSE(store.waitBeyond(1, 10s));
+}
+
+TEST(LiveView, KnowsLoopbackHosts) {
+    const std::pair<std::string, bool> cases[] = {
+        {"127.0.0.1", true},
+        {"127.1.2.3", true},
+        {"localhost", true},
+        {"::1", true},
+        {"[::1]", true},
+        {"0:0:0:0:0:0:0:1", true},
+        {"0.0.0.0", false},
+        {"::", false},
+        {"192.168.1.10", false},
+        {"128.0.0.1", false},
+        {"localhost.evil", false},
+        {"127.0.0.1.nip.io", false},
+        {"", false},
+    };
+    for (const auto& [host, loopback] : cases) EXPECT_EQ(isLoopbackHost(host), loopback) << host;
+}
+
+}  // namespace
