@@ -5,6 +5,7 @@
 #include <stdbool.h>
 #include <stddef.h>
 
+#include <VeltoSDK/version.h>
 #include <VeltoSDK/Export.hpp>
 
 #ifdef __cplusplus
@@ -18,6 +19,7 @@ extern "C" {
 VELTOSDK_API extern const double VeltoSDKVersionNumber;
 /* "@(#)PROGRAM:VeltoSDK  PROJECT:VeltoSDK-1" and a line feed, NUL-terminated. */
 VELTOSDK_API extern const unsigned char VeltoSDKVersionString[];
+VELTOSDK_API const char* velto_version(void);
 
 VELTOSDK_API extern const char* const VeltoEvent_PAGE_VIEW;
 VELTOSDK_API extern const char* const VeltoEvent_LANDING_PAGE;

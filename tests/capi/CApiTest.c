@@ -121,7 +121,19 @@ static void referenceCountingFromThreads(void) {
     velto_params_release(params); /* 0: freed */
 }
 
+/* The run-time version is the one the headers were generated with, and both follow the
+ * project's numbers. */
+static void versions(void) {
+    char joined[32];
+    snprintf(joined, sizeof joined, "%d.%d.%d", VELTOSDK_VERSION_MAJOR, VELTOSDK_VERSION_MINOR,
+             VELTOSDK_VERSION_PATCH);
+    CHECK(strcmp(joined, VELTOSDK_VERSION_STRING) == 0);
+    CHECK(strcmp(velto_version(), VELTOSDK_VERSION_STRING) == 0);
+    CHECK(VELTOSDK_VERSION_MAJOR >= 1);
+}
+
 int main(void) {
+    versions();
     textGettersFollowSnprintf();
     firing();
     paramsRules();
