@@ -1,3 +1,6 @@
+/// @file
+/// The whole C++ interface in one include: Velto, VeltoParams, Event, HostInfo and the
+/// version macros.
 #pragma once
 
 #include <VeltoSDK/version.h>

@@ -130,6 +130,10 @@ static void versions(void) {
     CHECK(strcmp(joined, VELTOSDK_VERSION_STRING) == 0);
     CHECK(strcmp(velto_version(), VELTOSDK_VERSION_STRING) == 0);
     CHECK(VELTOSDK_VERSION_MAJOR >= 1);
+    /* The older values stay as they were. */
+    CHECK(VeltoSDKVersionNumber == 1.0);
+    CHECK(strcmp((const char*)VeltoSDKVersionString,
+                 "@(#)PROGRAM:VeltoSDK  PROJECT:VeltoSDK-1\n") == 0);
 }
 
 int main(void) {
