@@ -38,6 +38,7 @@ TEST_F(RequestBuilderTest, RequestCarriesExactlyItsFieldsAndTheLogSaysSo) {
     ASSERT_TRUE(request);
     const std::string url = base + "e=a&b=c&pi=pixel-7";  // joined without escaping
     EXPECT_EQ(request->url().absoluteString(), url);
+    EXPECT_EQ(request->timeoutInterval(), 2000.0);  // seconds without data; the README says so
     const std::string& body = request->httpBody();
     EXPECT_NE(body.find("{\n    \""), std::string::npos) << "pretty-printed: " << body;
     EXPECT_EQ(nlohmann::json::parse(body), nlohmann::json::parse(buildPostBody(&params)));
