@@ -102,6 +102,8 @@ extern "C" {
 const double VeltoSDKVersionNumber = 1.0;
 const unsigned char VeltoSDKVersionString[] = "@(#)PROGRAM:VeltoSDK  PROJECT:VeltoSDK-1\n";
 
+const char* velto_version(void) { return VELTOSDK_VERSION_STRING; }
+
 const char* const VeltoEvent_PAGE_VIEW = VeltoSDK::Event::PAGE_VIEW;
 const char* const VeltoEvent_LANDING_PAGE = VeltoSDK::Event::LANDING_PAGE;
 const char* const VeltoEvent_ITEM_VIEW = VeltoSDK::Event::ITEM_VIEW;

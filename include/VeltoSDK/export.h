@@ -1,8 +1,10 @@
-/* The export macro of VeltoSDK, for C and C++ alike. */
+/** @file
+ * The export macro of VeltoSDK, for C and C++ alike. */
 #ifndef VELTOSDK_EXPORT_H
 #define VELTOSDK_EXPORT_H
 
-/* The shared library is built with hidden visibility; only what carries this macro is exported. */
+/** Marks what the shared library exports. The library is built with hidden visibility, so only
+ * what carries this macro is visible to the app. */
 #if defined(_WIN32)
 #define VELTOSDK_API
 #else

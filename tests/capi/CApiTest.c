@@ -169,7 +169,23 @@ static void referenceCountingFromThreads(void) {
     velto_params_release(params); /* 0: freed */
 }
 
+/* The run-time version is the one the headers were generated with, and both follow the
+ * project's numbers. */
+static void versions(void) {
+    char joined[32];
+    snprintf(joined, sizeof joined, "%d.%d.%d", VELTOSDK_VERSION_MAJOR, VELTOSDK_VERSION_MINOR,
+             VELTOSDK_VERSION_PATCH);
+    CHECK(strcmp(joined, VELTOSDK_VERSION_STRING) == 0);
+    CHECK(strcmp(velto_version(), VELTOSDK_VERSION_STRING) == 0);
+    CHECK(VELTOSDK_VERSION_MAJOR >= 1);
+    /* The older values stay as they were. */
+    CHECK(VeltoSDKVersionNumber == 1.0);
+    CHECK(strcmp((const char*)VeltoSDKVersionString,
+                 "@(#)PROGRAM:VeltoSDK  PROJECT:VeltoSDK-1\n") == 0);
+}
+
 int main(void) {
+    versions();
     textGettersFollowSnprintf();
     firing();
     handlers();
