@@ -22,6 +22,9 @@ public:
     static std::string_view sourceFileName(std::string_view path);
     // The current time in `dateFormat`, in the current locale and time zone.
     static std::string formattedNow();
+    // Makes this thread's date formatters now; the locale and zone data they load then serve
+    // every thread.
+    static void warmUp();
 };
 
 }  // namespace VeltoSDK

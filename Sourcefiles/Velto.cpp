@@ -9,6 +9,7 @@
 #include "PublishedText.hpp"
 #include "RequestManager.hpp"
 #include "VeltoSettings.hpp"
+#include "WarmUp.hpp"
 
 namespace VeltoSDK {
 namespace {
@@ -33,7 +34,10 @@ Velto& Velto::shared() {
     return *instance;
 }
 
-void Velto::initialize(std::string_view pixelId) { VeltoSettings::shared().setup(pixelId); }
+void Velto::initialize(std::string_view pixelId) {
+    VeltoSettings::shared().setup(pixelId);
+    if (!isBlank(pixelId)) startWarmUp();
+}
 
 bool Velto::fireEvent(std::string_view eventName, const VeltoParams* eventParams) {
     if (isBlank(VeltoSettings::shared().pixelId())) {

@@ -43,6 +43,7 @@ public:
 
     std::shared_ptr<DataTask> dataTask(HttpRequest request, CompletionHandler completion) override;
     bool flush(double timeoutSeconds) override;
+    void start(void (*warmUp)()) override;
 
     // False in a forked child: it must not touch its parent's worker or handles.
     bool belongsToThisProcess() const;
