@@ -36,6 +36,7 @@ Velto& Velto::shared() {
 
 void Velto::initialize(std::string_view pixelId) {
     VeltoSettings::shared().setup(pixelId);
+    // Events can be sent from now on: the worker does its one-time set-up before the first.
     if (!isBlank(pixelId)) startWarmUp();
 }
 

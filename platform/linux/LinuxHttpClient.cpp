@@ -11,7 +11,7 @@ HttpClient& httpClient() {
     static std::atomic<CurlHttpClient*> current{nullptr};
     CurlHttpClient* client = current.load(std::memory_order_acquire);
     while (!client || !client->belongsToThisProcess()) {
-        auto* fresh = new CurlHttpClient;  // its worker starts with its first transfer
+        auto* fresh = new CurlHttpClient;  // its worker starts at initialize or its first transfer
         if (current.compare_exchange_strong(client, fresh, std::memory_order_acq_rel)) {
             return *fresh;
         }
