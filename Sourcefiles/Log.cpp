@@ -171,8 +171,6 @@ std::string Log::formattedNow() {
     return formatters.format(platform::clock().secondsSince1970() * 1000.0);
 }
 
-void Log::warmUp() { (void)CachedFormatters::current(); }
-
 std::string_view Log::sourceFileName(std::string_view path) {
     size_t slash = path.rfind('/');
     return slash == std::string_view::npos ? path : path.substr(slash + 1);

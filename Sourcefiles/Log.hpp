@@ -22,9 +22,6 @@ public:
     static std::string_view sourceFileName(std::string_view path);
     // The current time in `dateFormat`, in the current locale and time zone.
     static std::string formattedNow();
-    // Makes this thread's date formatters now; the locale and zone data they load then serve
-    // every thread.
-    static void warmUp();
 };
 
 }  // namespace VeltoSDK

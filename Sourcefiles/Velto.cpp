@@ -9,7 +9,6 @@
 #include "PublishedText.hpp"
 #include "RequestManager.hpp"
 #include "VeltoSettings.hpp"
-#include "WarmUp.hpp"
 
 namespace VeltoSDK {
 namespace {
@@ -36,8 +35,8 @@ Velto& Velto::shared() {
 
 void Velto::initialize(std::string_view pixelId) {
     VeltoSettings::shared().setup(pixelId);
-    // Events can be sent from now on: the worker does its one-time set-up before the first.
-    if (!isBlank(pixelId)) startWarmUp();
+    // Events can be sent from now on: the HTTP worker does its one-time set-up before the first.
+    if (!isBlank(pixelId)) platform::httpClient().start();
 }
 
 bool Velto::fireEvent(std::string_view eventName, const VeltoParams* eventParams) {

@@ -41,9 +41,8 @@ public:
     // timeout passes. True when all completed.
     virtual bool flush(double timeoutSeconds) = 0;
     // Starts the client's worker ahead of the first transfer, so that its one-time set-up is not
-    // paid by the thread that fires the first event; the worker runs `warmUp` first. Clients
-    // without a worker of their own do nothing.
-    virtual void start(void (*warmUp)()) { (void)warmUp; }
+    // paid by the thread that fires the first event. Clients without a worker do nothing.
+    virtual void start() {}
 };
 
 }  // namespace VeltoSDK::platform

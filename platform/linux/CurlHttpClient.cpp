@@ -134,7 +134,7 @@ struct CurlHttpClient::State final : WorkerQueue {
         curl_multi_wakeup(multi);
     }
 
-    void launchWorkerOnce(void (*warmUp)() = nullptr);
+    void launchWorkerOnce();
     void submit(std::unique_ptr<CurlTask> task);
     bool allCompletedUpTo(std::uint64_t id) const {
         return (admitted.empty() || admitted.front().id > id) &&
@@ -212,7 +212,7 @@ void parkWorkersAtExit() {
 
 }  // namespace
 
-void CurlHttpClient::State::launchWorkerOnce(void (*warmUp)()) {
+void CurlHttpClient::State::launchWorkerOnce() {
     if (launched.load(std::memory_order_acquire) || launched.exchange(true)) return;
     const bool workerSetsUpCurl = workerMaySetUpCurl();
     if (!workerSetsUpCurl) initialiseCurlOnce();
@@ -225,20 +225,13 @@ void CurlHttpClient::State::launchWorkerOnce(void (*warmUp)()) {
     sigfillset(&all);
     pthread_sigmask(SIG_SETMASK, &all, &previous);
     try {
-        std::thread([this, warmUp, workerSetsUpCurl] {
+        std::thread([this, workerSetsUpCurl] {
             workerId.store(std::this_thread::get_id());
             noteSignalsBlockedForGood();
             // curl's set-up (the TLS library's above all) costs more than building and handing
             // over an event. Callers need none of it: they use curl's URL parser, which works
             // without it, and the multi handle only once the worker has published it.
             if (workerSetsUpCurl) initialiseCurlOnce();
-            if (warmUp && !stopping.load()) {
-                try {
-                    warmUp();
-                } catch (...) {
-                    // Only time was to be saved.
-                }
-            }
             runWorker(*this);
         }).detach();
     } catch (...) {
@@ -324,9 +317,10 @@ CurlHttpClient::~CurlHttpClient() {
     if (!state_->madeTasks.load()) delete state_;
 }
 
-void CurlHttpClient::start(void (*warmUp)()) {
-    if (!belongsToThisProcess()) return httpClient().start(warmUp);
-    state_->launchWorkerOnce(warmUp);
+void CurlHttpClient::start() {
+    if (!belongsToThisProcess()) return httpClient().start();
+    state_->madeTasks.store(true);  // the worker uses the state from now on
+    state_->launchWorkerOnce();
 }
 
 bool CurlHttpClient::belongsToThisProcess() const { return state_->belongsToThisProcess(); }
