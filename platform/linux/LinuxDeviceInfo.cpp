@@ -1,11 +1,11 @@
 #include <sys/utsname.h>
 
-#include <algorithm>
+#include <array>
 #include <charconv>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <string_view>
-#include <vector>
 
 #include "../HostValues.hpp"
 #include "Linux.hpp"
@@ -47,17 +47,18 @@ const std::string& osSystemVersion() {
     return *version;
 }
 
-// Leading dotted numbers, as in "14", "17.2.1" or the kernel's "6.1.0-13-amd64". None when
-// the text does not start with a number or a number is malformed ("14..0", "v14", "14x").
-std::optional<std::vector<long>> dottedNumbers(std::string_view text) {
-    std::vector<long> numbers;
+// The first three of the leading dotted numbers, missing ones 0, as in "14", "17.2.1" or the
+// kernel's "6.1.0-13-amd64". None when the text does not start with a number or a number is
+// malformed ("14..0", "v14", "14x"). Read for every event, so nothing is allocated.
+std::optional<std::array<long, 3>> leadingVersion(std::string_view text) {
+    std::array<long, 3> numbers{};
     const char* position = text.data();
     const char* end = text.data() + text.size();
-    while (true) {
+    for (std::size_t count = 0;; ++count) {
         long number = 0;
         auto [next, error] = std::from_chars(position, end, number);
         if (error != std::errc() || number < 0) return std::nullopt;
-        numbers.push_back(number);
+        if (count < numbers.size()) numbers[count] = number;
         position = next;
         if (position == end) return numbers;
         if (*position != '.') break;
@@ -95,20 +96,27 @@ public:
     }
 
     bool isOperatingSystemAtLeast(int major, int minor, int patch) override {
-        auto numbers = dottedNumbers(systemVersion());
-        if (!numbers) return false;
-        numbers->resize(std::max<size_t>(numbers->size(), 3), 0);
-        std::vector<long> wanted{major, minor, patch};
-        return !std::lexicographical_compare(numbers->begin(), numbers->begin() + 3, wanted.begin(),
-                                             wanted.end());
+        std::optional<std::array<long, 3>> numbers = leadingVersion(systemVersion());
+        return numbers && *numbers >= std::array<long, 3>{major, minor, patch};
     }
 
     std::optional<std::string> environmentValue(std::string_view name) override {
         // getenv would match "A=B" against the variable A with a value starting "B=".
-        if (name.empty() || name.find_first_of(std::string_view("=\0", 2)) != name.npos) {
+        if (name.empty() || name.find('=') != name.npos || name.find('\0') != name.npos) {
             return std::nullopt;
         }
-        const char* value = std::getenv(std::string(name).c_str());
+        // Read for every event: a name of the usual length is terminated on the stack.
+        std::array<char, 64> shortName;
+        std::string longName;
+        const char* terminated = shortName.data();
+        if (name.size() < shortName.size()) {
+            std::memcpy(shortName.data(), name.data(), name.size());
+            shortName[name.size()] = '\0';
+        } else {
+            longName = name;
+            terminated = longName.c_str();
+        }
+        const char* value = std::getenv(terminated);
         if (value == nullptr) return std::nullopt;
         return std::string(value);
     }
