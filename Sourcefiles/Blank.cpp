@@ -29,6 +29,19 @@ icu::BreakIterator* graphemeIterator() {
 
 bool isBlank(std::string_view text) {
     if (text.empty()) return true;
+    // ASCII needs no Unicode data: each character is a cluster of its own (CR LF is one, led by
+    // a space character), and the only White_Space code points below 128 are TAB to CR and
+    // SPACE. Any other byte sends the text down the general path.
+    bool allSpace = true;
+    for (char c : text) {
+        auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x80) {
+            allSpace = false;
+            break;
+        }
+        if (byte != ' ' && (byte < '\t' || byte > '\r')) return false;
+    }
+    if (allSpace) return true;
     if (!isValidUTF8(text)) return false;
 
     // The first cluster starts with the text's first code point: most ids end the test here.

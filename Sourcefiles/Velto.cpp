@@ -20,7 +20,11 @@ Velto& Velto::shared() {
     return *instance;
 }
 
-void Velto::initialize(std::string_view pixelId) { VeltoSettings::shared().setup(pixelId); }
+void Velto::initialize(std::string_view pixelId) {
+    VeltoSettings::shared().setup(pixelId);
+    // Events can be sent from now on: the HTTP worker does its one-time set-up before the first.
+    if (!isBlank(pixelId)) platform::current().httpClient->start();
+}
 
 bool Velto::fireEvent(std::string_view eventName, const VeltoParams* eventParams) {
     if (isBlank(VeltoSettings::shared().pixelId())) {

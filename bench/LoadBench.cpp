@@ -1,6 +1,8 @@
 // Fires the worked-example purchase at a server and reports what the app's thread paid per
 // call, the delivery rate up to `Velto::flush`, and peak memory. With --raw it posts the same
-// body with plain libcurl multi instead: what the transport alone achieves on that server.
+// body with plain libcurl multi instead: what the transport alone achieves on that server. With
+// --floor it does the same and, before each post, the work the library must do for an event on
+// the thread that fires it (FloorEvent): the floor the library is measured against.
 //
 // The library logs to standard output; the report goes to standard error or --report.
 #include <curl/curl.h>
@@ -9,10 +11,12 @@
 #include <algorithm>
 #include <barrier>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -21,6 +25,7 @@
 #include <VeltoSDK/Velto.hpp>
 #include <VeltoSDK/VeltoParams.hpp>
 
+#include "FloorEvent.hpp"
 #include "Sourcefiles/RequestBuilder.hpp"
 
 namespace {
@@ -34,6 +39,7 @@ struct Options {
     int threads = 1;
     int wave = 5'000;  // half the HTTP client's limit of waiting transfers
     bool raw = false;
+    bool floor = false;  // raw, plus the per-event work
     double timeoutSeconds = 60;
     std::string reportPath;
 };
@@ -47,8 +53,9 @@ struct Outcome {
 };
 
 const char* kUsage =
-    "usage: velto-loadbench --url BASE_URL [--events N] [--threads T] [--wave N] [--raw]\n"
-    "                       [--timeout SECONDS] [--report FILE]\n";
+    "usage: velto-loadbench --url BASE_URL [--events N] [--threads T] [--wave N] [--raw|--floor]\n"
+    "                       [--timeout SECONDS] [--report FILE]\n"
+    "CURL_CA_BUNDLE names the certificates to trust over https, in every mode.\n";
 
 bool parse(int argc, char** argv, Options& options) {
     for (int i = 1; i < argc; ++i) {
@@ -57,6 +64,8 @@ bool parse(int argc, char** argv, Options& options) {
         const char* v = nullptr;
         if (arg == "--raw") {
             options.raw = true;
+        } else if (arg == "--floor") {
+            options.raw = options.floor = true;
         } else if (arg == "--url" && (v = value())) {
             options.url = v;
         } else if (arg == "--events" && (v = value())) {
@@ -123,11 +132,20 @@ Outcome runLibrary(const Options& options) {
 
 size_t discard(char*, size_t size, size_t count, void*) { return size * count; }
 
-// Six connections, each reused for the next request as soon as its answer is in.
-Outcome runRaw(const Options& options, const platform::HttpRequest& request) {
+// Six connections, each reused for the next request as soon as its answer is in. `floor`, when
+// given, makes each body just before it is posted.
+Outcome runRaw(const Options& options, const platform::HttpRequest& request,
+               bench::FloorEvent* floor) {
     constexpr int kConnections = 6;
     const std::string& url = request.url().absoluteString();
-    const std::string& body = request.httpBody();
+    const char* caBundle = std::getenv("CURL_CA_BUNDLE");
+    std::vector<std::string> bodies(kConnections, request.httpBody());
+    auto add = [&](CURLM* multi, CURL* easy, std::size_t slot) {
+        if (floor) bodies[slot] = floor->next();
+        curl_easy_setopt(easy, CURLOPT_POSTFIELDS, bodies[slot].c_str());
+        curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE, static_cast<long>(bodies[slot].size()));
+        curl_multi_add_handle(multi, easy);
+    };
     curl_slist* headers = nullptr;
     for (const auto& [name, value] : request.allHTTPHeaderFields())
         headers = curl_slist_append(headers, (name + ": " + value).c_str());
@@ -138,9 +156,10 @@ Outcome runRaw(const Options& options, const platform::HttpRequest& request) {
     for (int i = 0; i < kConnections; ++i) {
         CURL* easy = curl_easy_init();
         curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
-        curl_easy_setopt(easy, CURLOPT_POSTFIELDS, body.c_str());
-        curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE, static_cast<long>(body.size()));
         curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers);
+        curl_easy_setopt(easy, CURLOPT_PRIVATE,
+                         reinterpret_cast<char*>(static_cast<std::intptr_t>(i)));
+        if (caBundle && *caBundle) curl_easy_setopt(easy, CURLOPT_CAINFO, caBundle);
         curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, discard);
         curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
         easies.push_back(easy);
@@ -151,9 +170,8 @@ Outcome runRaw(const Options& options, const platform::HttpRequest& request) {
     auto deadline = began + std::chrono::duration<double>(options.timeoutSeconds);
     int started = 0;
     int finished = 0;
-    for (CURL* easy : easies) {
-        if (started == options.events) break;
-        curl_multi_add_handle(multi, easy);
+    for (std::size_t slot = 0; slot < easies.size() && started < options.events; ++slot) {
+        add(multi, easies[slot], slot);
         ++started;
     }
     while (finished < started && Clock::now() < deadline) {
@@ -174,7 +192,9 @@ Outcome runRaw(const Options& options, const platform::HttpRequest& request) {
             ++finished;
             curl_multi_remove_handle(multi, easy);
             if (started < options.events) {
-                curl_multi_add_handle(multi, easy);
+                char* slot = nullptr;
+                curl_easy_getinfo(easy, CURLINFO_PRIVATE, &slot);
+                add(multi, easy, static_cast<std::size_t>(reinterpret_cast<std::intptr_t>(slot)));
                 ++started;
             }
         }
@@ -225,7 +245,10 @@ int main(int argc, char** argv) {
             std::cerr << "velto-loadbench: no request built for " << options.url << "\n";
             return 1;
         }
-        outcome = runRaw(options, *request);
+        std::unique_ptr<bench::FloorEvent> floor;
+        if (options.floor)
+            floor = std::make_unique<bench::FloorEvent>(request->url().absoluteString());
+        outcome = runRaw(options, *request, floor.get());
     } else {
         outcome = runLibrary(options);
     }
@@ -233,9 +256,12 @@ int main(int argc, char** argv) {
     std::ostringstream report;
     report.setf(std::ios::fixed);
     report.precision(1);
-    report << "mode=" << (options.raw ? "raw" : "sdk") << " events=" << options.events
-           << " threads=" << options.threads << " complete=" << outcome.complete
-           << " seconds=" << outcome.seconds
+    report << "mode="
+           << (options.floor ? "floor"
+               : options.raw ? "raw"
+                             : "sdk")
+           << " events=" << options.events << " threads=" << options.threads
+           << " complete=" << outcome.complete << " seconds=" << outcome.seconds
            << " eps=" << static_cast<double>(options.events) / outcome.seconds;
     if (options.raw) {
         report << " delivered=" << outcome.delivered;

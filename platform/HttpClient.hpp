@@ -60,6 +60,9 @@ public:
     // Waits until every task resumed so far has completed and its handler returned, or the
     // timeout passes. True when all completed.
     virtual bool flush(double timeoutSeconds) = 0;
+    // Starts the client's worker ahead of the first transfer, so that its one-time set-up is not
+    // paid by the thread that fires the first event. Clients without a worker do nothing.
+    virtual void start() {}
 };
 
 }  // namespace VeltoSDK::platform

@@ -9,6 +9,10 @@ TEST(BlankTest, JudgesEachGraphemeClusterByItsFirstCodePoint) {
     const std::pair<const char*, bool> cases[] = {
         {"", true},
         {" \t\n", true},
+        {"\v\f\r", true},  // the ends of the TAB-to-CR range
+        {"\b", false},
+        {"\x0E\x7F", false},
+        {" \x1C\x1F", false},                      // information separators lack White_Space
         {"\u3000\u00A0\u2028\u2029\u0085", true},  // Unicode white space beyond ASCII
         {"  \u0301 ", true},  // a space and a combining mark are one cluster starting with a space
         {"\r\n", true},       // one cluster

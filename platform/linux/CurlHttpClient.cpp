@@ -1,6 +1,7 @@
 #include "platform/linux/CurlHttpClient.hpp"
 
 #include <curl/curl.h>
+#include <dlfcn.h>
 #include <pthread.h>
 #include <signal.h>
 
@@ -8,7 +9,9 @@
 #include <atomic>
 #include <cmath>
 #include <condition_variable>
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <deque>
 #include <map>
 #include <mutex>
@@ -42,6 +45,30 @@ void initialiseCurlOnce() {
         return true;
     }();
     (void)done;
+}
+
+// Whether the worker may do curl's set-up. An exit that begins meanwhile must not run the TLS
+// library's clean-up under it, so that clean-up is registered now, on this thread, and our exit
+// handler after it: ours runs first and waits for the worker to park. The TLS library is found at
+// run time, in curl's dependencies; when curl uses another one, or it cannot be found, the
+// caller does curl's set-up as before.
+bool workerMaySetUpCurl() {
+    static const bool mayIt = [] {
+        const curl_version_info_data* info = curl_version_info(CURLVERSION_NOW);
+        if (!info || !info->ssl_version || std::strncmp(info->ssl_version, "OpenSSL/", 8) != 0) {
+            return false;
+        }
+        using Init = int (*)(std::uint64_t options, const void* settings);
+        auto init = reinterpret_cast<Init>(::dlsym(RTLD_DEFAULT, "OPENSSL_init_crypto"));
+        // OPENSSL_INIT_ATFORK. Asking for no option at all returns at once; an option not yet
+        // set up makes the call do the base set-up, which registers the clean-up, and this one
+        // changes nothing else.
+        constexpr std::uint64_t kAtFork = 0x00020000;
+        if (!init || init(kAtFork, nullptr) != 1) return false;
+        std::atexit(parkWorkersAtExit);
+        return true;
+    }();
+    return mayIt;
 }
 
 }  // namespace
@@ -188,7 +215,8 @@ void parkWorkersAtExit() {
 
 void CurlClientState::launchWorkerOnce() {
     if (launched.load(std::memory_order_acquire) || launched.exchange(true)) return;
-    initialiseCurlOnce();
+    const bool workerSetsUpCurl = workerMaySetUpCurl();
+    if (!workerSetsUpCurl) initialiseCurlOnce();
     nextInRegistry = registry.load();
     while (!registry.compare_exchange_weak(nextInRegistry, this)) {
     }
@@ -198,9 +226,13 @@ void CurlClientState::launchWorkerOnce() {
     sigfillset(&all);
     pthread_sigmask(SIG_SETMASK, &all, &previous);
     try {
-        std::thread([this] {
+        std::thread([this, workerSetsUpCurl] {
             workerId.store(std::this_thread::get_id());
             noteSignalsBlockedForGood();
+            // curl's set-up (the TLS library's above all) costs more than building and handing
+            // over an event. Callers need none of it: they use curl's URL parser, which works
+            // without it, and the multi handle only once the worker has published it.
+            if (workerSetsUpCurl) initialiseCurlOnce();
             runWorker(*this);
         }).detach();
     } catch (...) {
@@ -292,6 +324,12 @@ CurlHttpClient::CurlHttpClient(CurlClientOptions options) {
 
 CurlHttpClient::~CurlHttpClient() {
     if (!state_->madeTasks.load()) delete state_;
+}
+
+void CurlHttpClient::start() {
+    if (!belongsToThisProcess()) return httpClient().start();
+    state_->madeTasks.store(true);  // the worker uses the state from now on
+    state_->launchWorkerOnce();
 }
 
 bool CurlHttpClient::belongsToThisProcess() const { return state_->belongsToThisProcess(); }

@@ -53,12 +53,13 @@ class CurlClientState;
 class CurlHttpClient final : public HttpClient {
 public:
     explicit CurlHttpClient(CurlClientOptions options = CurlClientOptions::fromEnvironment());
-    // Frees the client's state only if it never made a task; otherwise the state lives on, for
+    // Frees the client's state only if it never made a task nor started; otherwise it lives on, for
     // the worker and the tasks that refer to it.
     ~CurlHttpClient() override;
 
     std::shared_ptr<DataTask> dataTask(HttpRequest request, CompletionHandler completion) override;
     bool flush(double timeoutSeconds) override;
+    void start() override;
 
     // False in a forked child: it must not touch its parent's worker or handles.
     bool belongsToThisProcess() const;

@@ -1,6 +1,7 @@
 #include <sys/utsname.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <string_view>
 
@@ -53,10 +54,21 @@ public:
 
     std::optional<std::string> environmentValue(std::string_view name) override {
         // getenv would match "A=B" against the variable A with a value starting "B=".
-        if (name.empty() || name.find_first_of(std::string_view("=\0", 2)) != name.npos) {
+        if (name.empty() || name.find('=') != name.npos || name.find('\0') != name.npos) {
             return std::nullopt;
         }
-        const char* value = std::getenv(std::string(name).c_str());
+        // Read for every event: a name of the usual length is terminated on the stack.
+        std::array<char, 64> shortName;
+        std::string longName;
+        const char* terminated = shortName.data();
+        if (name.size() < shortName.size()) {
+            std::memcpy(shortName.data(), name.data(), name.size());
+            shortName[name.size()] = '\0';
+        } else {
+            longName = name;
+            terminated = longName.c_str();
+        }
+        const char* value = std::getenv(terminated);
         if (value == nullptr) return std::nullopt;
         return std::string(value);
     }

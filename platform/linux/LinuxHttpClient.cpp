@@ -12,7 +12,7 @@ CurlHttpClient& processClient() {
     static std::atomic<CurlHttpClient*> current{nullptr};
     CurlHttpClient* client = current.load(std::memory_order_acquire);
     while (!client || !client->belongsToThisProcess()) {
-        auto* fresh = new CurlHttpClient;  // its worker starts with its first transfer
+        auto* fresh = new CurlHttpClient;  // its worker starts at initialize or its first transfer
         if (current.compare_exchange_strong(client, fresh, std::memory_order_acq_rel)) {
             return *fresh;
         }
@@ -28,6 +28,7 @@ public:
         return processClient().dataTask(std::move(request), completion);
     }
     bool flush(double timeoutSeconds) override { return processClient().flush(timeoutSeconds); }
+    void start() override { processClient().start(); }
 };
 
 }  // namespace

@@ -10,10 +10,10 @@ namespace {
 
 TEST(DeviceInfoTest, VersionsCompareAsDottedNumbers) {
     const std::pair<bool, std::vector<const char*>> atLeast14[] = {
-        {true, {"14", "17.2.1", "100", "14.0-beta"}},
+        {true, {"14", "17.2.1", "100", "14.0-beta", "14.0.0.1"}},
         {false,
-         {"13.99.99", "6.1.0-13-amd64", "", "v14", ".14", "14..0", "14x", "-14", "14.",
-          "99999999999999999999999"}}};
+         {"13.99.99", "13.99.99.99", "6.1.0-13-amd64", "", "v14", ".14", "14..0", "14x", "-14",
+          "14.", "14.0.0..1", "99999999999999999999999"}}};
     for (const auto& [expected, versions] : atLeast14)
         for (const char* version : versions)
             EXPECT_EQ(versionIsAtLeast(version, 14, 0, 0), expected) << '"' << version << '"';
@@ -26,7 +26,13 @@ TEST(DeviceInfoTest, EnvironmentNameWithAnEqualsSignMatchesNothing) {
     setenv("VELTOSDK_TEST_VARIABLE", "B=C", 1);
     EXPECT_EQ(device.environmentValue("VELTOSDK_TEST_VARIABLE"), "B=C");
     EXPECT_EQ(device.environmentValue("VELTOSDK_TEST_VARIABLE=B"), std::nullopt);
+    EXPECT_EQ(device.environmentValue(std::string_view("VELTOSDK_TEST_VARIABLE\0", 23)),
+              std::nullopt);
     unsetenv("VELTOSDK_TEST_VARIABLE");
+    const std::string longName(100, 'V');  // longer than a name is usually
+    setenv(longName.c_str(), "long", 1);
+    EXPECT_EQ(device.environmentValue(longName), "long");
+    unsetenv(longName.c_str());
 }
 
 }  // namespace
