@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include <VeltoSDK/Handlers.hpp>
 #include <VeltoSDK/export.h>
+#include <VeltoSDK/Handlers.hpp>
 
 /// Everything the C++ interface declares.
 namespace VeltoSDK {
