@@ -3,9 +3,9 @@
 
 namespace VeltoSDK::platform {
 
-// Every thread and lock the library owns belongs to one of these services, so this is the one
-// place that knows them all: handling of fork (making each safe across it, rebuilding the main
-// queue and the HTTP client in the child) is registered here, once, when the platform is made.
+// Every thread and lock the library owns belongs to one of these services. Their locks are
+// ForkSafeMutexes and the two threads (the HTTP worker, the main queue's) are rebuilt in a
+// forked child: linux/ForkSafety.cpp is the one place that handles fork.
 const Platform& linuxPlatform() {
     static const Platform* assembly = new Platform{
         .bundleInfo = &linux_os::bundleInfo(),
