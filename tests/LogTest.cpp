@@ -28,54 +28,38 @@ TEST_F(LogTest, WorkedExampleLine) {
                   "fireEvent API is getting called\n"});
 }
 
-TEST_F(LogTest, HourIsOnTheTwelveHourClockWithoutMarker) {
-    const std::pair<double, const char*> cases[] = {
-        {1796517000.0, "2026-12-06 12:30:00000"},  // 00:30
-        {1796560200.0, "2026-12-06 12:30:00000"},  // 12:30
-        {1796562300.0, "2026-12-06 01:05:00000"},  // 13:05
-        // Milliseconds truncate, before 1970 too.
-        {1796551445.9995, "2026-12-06 10:04:05999"},
-        {-0.001, "1969-12-31 11:59:59999"},
-        {1796551445.007, "2026-12-06 10:04:05007"},  // 10:04:05.007
+// The 12-hour clock without a marker, milliseconds truncated right after the seconds, the
+// zone's time and the locale's digits, each change seen at once. POSIX TZ rules, which ICU
+// alone reads as UTC, count offsets west of Greenwich.
+TEST_F(LogTest, TimeOnTheTwelveHourClockInTheZoneAndLocale) {
+    const double t = 1796551445.007;  // 2026-12-06 10:04:05.007 UTC
+    const struct {
+        const char* zone;
+        double seconds;
+        const char* time;
+    } cases[] = {
+        {"UTC", 1796517000.0, "2026-12-06 12:30:00000"},  // 00:30
+        {"UTC", 1796560200.0, "2026-12-06 12:30:00000"},  // 12:30
+        {"UTC", 1796562300.0, "2026-12-06 01:05:00000"},  // 13:05
+        {"UTC", 1796551445.9995, "2026-12-06 10:04:05999"},
+        {"UTC", -0.001, "1969-12-31 11:59:59999"},
+        {"UTC", t, "2026-12-06 10:04:05007"},
+        {"Asia/Kolkata", t, "2026-12-06 03:34:05007"},
+        {"Europe/Berlin", t, "2026-12-06 11:04:05007"},
+        {"EST+5", t, "2026-12-06 05:04:05007"},
+        {"<+0530>-5:30", t, "2026-12-06 03:34:05007"},
+        {"<-03>3", t, "2026-12-06 07:04:05007"},
+        {"UTC0", t, "2026-12-06 10:04:05007"},
+        {"CET-1CEST,M3.5.0,M10.5.0/3", t, "2026-12-06 11:04:05007"},  // winter
+        {"GMT+5", t, "2026-12-06 05:04:05007"},  // west, unlike ICU's custom "GMT+5"
     };
-    for (const auto& [seconds, time] : cases) {
-        clock.seconds = seconds;
-        EXPECT_EQ(Log::formattedNow(), time) << seconds;
-    }
-    locale.zone = "Asia/Kolkata";  // a change of zone or locale is seen at once
-    EXPECT_EQ(Log::formattedNow(), "2026-12-06 03:34:05007");
-    locale.locale = "ar_EG";
-    EXPECT_EQ(Log::formattedNow(), "٢٠٢٦-١٢-٠٦ ٠٣:٣٤:٠٥٠٠٧");
-}
-
-TEST_F(LogTest, TagsDebugGateAndEmptyPieces) {
-    Log::error("e", {"f", "fn"}, 1);
-    Log::debug("hidden", {"f", "fn"}, 2);
-    Velto::shared().setDebugMode(true);
-    Log::debug("shown", {"f", "fn"}, 3);
-    Log::info("", {"a/b/", ""}, 7);
-    EXPECT_EQ(output.lines(),
-              (std::vector<std::string>{"[\u203C\uFE0F] [f] fn -> e",
-                                        "[\U0001F4AC] [f] fn -> shown", "[\u2139\uFE0F] []  -> "}));
-}
-
-// POSIX TZ rules, which ICU alone reads as UTC. Offsets count west of Greenwich.
-TEST_F(LogTest, PosixTimeZoneRules) {
-    const std::pair<const char*, const char*> cases[] = {
-        // 2026-12-06 10:04:05.007 UTC
-        {"EST+5", "2026-12-06 05:04:05007"},
-        {"<+0530>-5:30", "2026-12-06 03:34:05007"},
-        {"<-03>3", "2026-12-06 07:04:05007"},
-        {"UTC0", "2026-12-06 10:04:05007"},
-        {"CET-1CEST,M3.5.0,M10.5.0/3", "2026-12-06 11:04:05007"},  // winter
-        {"GMT+5", "2026-12-06 05:04:05007"},  // west, unlike ICU's custom "GMT+5"
-        {"Europe/Berlin", "2026-12-06 11:04:05007"},
-    };
-    clock.seconds = 1796551445.007;
-    for (const auto& [zone, time] : cases) {
+    for (const auto& [zone, seconds, time] : cases) {
         locale.zone = zone;
-        EXPECT_EQ(Log::formattedNow(), time) << zone;
+        clock.seconds = seconds;
+        EXPECT_EQ(Log::formattedNow(), time) << zone << " " << seconds;
     }
+    locale.locale = "ar_EG";
+    EXPECT_EQ(Log::formattedNow(), "٢٠٢٦-١٢-٠٦ ٠٥:٠٤:٠٥٠٠٧");
 }
 
 // The system's zone follows TZ as the C library's localtime does, and a change of TZ is seen
