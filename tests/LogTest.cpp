@@ -17,7 +17,7 @@ protected:
     void TearDown() override { Velto::shared().setDebugMode(false); }
 };
 
-TEST_F(LogTest, WorkedExampleLine) {
+TEST_F(LogTest, WholeLineTagsDebugGateAndEmptyPieces) {
     locale.zone = "Europe/Berlin";
     clock.seconds = 1796504823.045 - 3600;  // 21:07:03.045 in Berlin
     Log::info("fireEvent API is getting called", {"Sourcefiles/Velto", "fireEvent(_:eventParams:)"},
@@ -26,6 +26,15 @@ TEST_F(LogTest, WorkedExampleLine) {
               std::vector<std::string>{
                   "2026-12-05 09:07:03045 [\u2139\uFE0F] [Velto]:12 fireEvent(_:eventParams:) -> "
                   "fireEvent API is getting called\n"});
+    output.clear();
+    Log::error("e", {"f", "fn"}, 1);
+    Log::debug("hidden", {"f", "fn"}, 2);
+    Velto::shared().setDebugMode(true);
+    Log::debug("shown", {"f", "fn"}, 3);
+    Log::info("", {"a/b/", ""}, 7);
+    EXPECT_EQ(output.lines(),
+              (std::vector<std::string>{"[\u203C\uFE0F] [f] fn -> e",
+                                        "[\U0001F4AC] [f] fn -> shown", "[\u2139\uFE0F] []  -> "}));
 }
 
 // The 12-hour clock without a marker, milliseconds truncated right after the seconds, the
