@@ -17,7 +17,7 @@ protected:
     void TearDown() override { Velto::shared().setDebugMode(false); }
 };
 
-TEST_F(LogTest, WorkedExampleLine) {
+TEST_F(LogTest, WholeLineTagsDebugGateAndEmptyPieces) {
     locale.zone = "Europe/Berlin";
     clock.seconds = 1796504823.045 - 3600;  // 21:07:03.045 in Berlin
     Log::info("fireEvent API is getting called", {"Sourcefiles/Velto", "fireEvent(_:eventParams:)"},
@@ -26,29 +26,7 @@ TEST_F(LogTest, WorkedExampleLine) {
               std::vector<std::string>{
                   "2026-12-05 09:07:03045 [\u2139\uFE0F] [Velto]:12 fireEvent(_:eventParams:) -> "
                   "fireEvent API is getting called\n"});
-}
-
-TEST_F(LogTest, HourIsOnTheTwelveHourClockWithoutMarker) {
-    const std::pair<double, const char*> cases[] = {
-        {1796517000.0, "2026-12-06 12:30:00000"},  // 00:30
-        {1796560200.0, "2026-12-06 12:30:00000"},  // 12:30
-        {1796562300.0, "2026-12-06 01:05:00000"},  // 13:05
-        // Milliseconds truncate, before 1970 too.
-        {1796551445.9995, "2026-12-06 10:04:05999"},
-        {-0.001, "1969-12-31 11:59:59999"},
-        {1796551445.007, "2026-12-06 10:04:05007"},  // 10:04:05.007
-    };
-    for (const auto& [seconds, time] : cases) {
-        clock.seconds = seconds;
-        EXPECT_EQ(Log::formattedNow(), time) << seconds;
-    }
-    locale.zone = "Asia/Kolkata";  // a change of zone or locale is seen at once
-    EXPECT_EQ(Log::formattedNow(), "2026-12-06 03:34:05007");
-    locale.locale = "ar_EG";
-    EXPECT_EQ(Log::formattedNow(), "٢٠٢٦-١٢-٠٦ ٠٣:٣٤:٠٥٠٠٧");
-}
-
-TEST_F(LogTest, TagsDebugGateAndEmptyPieces) {
+    output.clear();
     Log::error("e", {"f", "fn"}, 1);
     Log::debug("hidden", {"f", "fn"}, 2);
     Velto::shared().setDebugMode(true);
@@ -59,23 +37,38 @@ TEST_F(LogTest, TagsDebugGateAndEmptyPieces) {
                                         "[\U0001F4AC] [f] fn -> shown", "[\u2139\uFE0F] []  -> "}));
 }
 
-// POSIX TZ rules, which ICU alone reads as UTC. Offsets count west of Greenwich.
-TEST_F(LogTest, PosixTimeZoneRules) {
-    const std::pair<const char*, const char*> cases[] = {
-        // 2026-12-06 10:04:05.007 UTC
-        {"EST+5", "2026-12-06 05:04:05007"},
-        {"<+0530>-5:30", "2026-12-06 03:34:05007"},
-        {"<-03>3", "2026-12-06 07:04:05007"},
-        {"UTC0", "2026-12-06 10:04:05007"},
-        {"CET-1CEST,M3.5.0,M10.5.0/3", "2026-12-06 11:04:05007"},  // winter
-        {"GMT+5", "2026-12-06 05:04:05007"},  // west, unlike ICU's custom "GMT+5"
-        {"Europe/Berlin", "2026-12-06 11:04:05007"},
+// The 12-hour clock without a marker, milliseconds truncated right after the seconds, the
+// zone's time and the locale's digits, each change seen at once. POSIX TZ rules, which ICU
+// alone reads as UTC, count offsets west of Greenwich.
+TEST_F(LogTest, TimeOnTheTwelveHourClockInTheZoneAndLocale) {
+    const double t = 1796551445.007;  // 2026-12-06 10:04:05.007 UTC
+    const struct {
+        const char* zone;
+        double seconds;
+        const char* time;
+    } cases[] = {
+        {"UTC", 1796517000.0, "2026-12-06 12:30:00000"},  // 00:30
+        {"UTC", 1796560200.0, "2026-12-06 12:30:00000"},  // 12:30
+        {"UTC", 1796562300.0, "2026-12-06 01:05:00000"},  // 13:05
+        {"UTC", 1796551445.9995, "2026-12-06 10:04:05999"},
+        {"UTC", -0.001, "1969-12-31 11:59:59999"},
+        {"UTC", t, "2026-12-06 10:04:05007"},
+        {"Asia/Kolkata", t, "2026-12-06 03:34:05007"},
+        {"Europe/Berlin", t, "2026-12-06 11:04:05007"},
+        {"EST+5", t, "2026-12-06 05:04:05007"},
+        {"<+0530>-5:30", t, "2026-12-06 03:34:05007"},
+        {"<-03>3", t, "2026-12-06 07:04:05007"},
+        {"UTC0", t, "2026-12-06 10:04:05007"},
+        {"CET-1CEST,M3.5.0,M10.5.0/3", t, "2026-12-06 11:04:05007"},  // winter
+        {"GMT+5", t, "2026-12-06 05:04:05007"},  // west, unlike ICU's custom "GMT+5"
     };
-    clock.seconds = 1796551445.007;
-    for (const auto& [zone, time] : cases) {
+    for (const auto& [zone, seconds, time] : cases) {
         locale.zone = zone;
-        EXPECT_EQ(Log::formattedNow(), time) << zone;
+        clock.seconds = seconds;
+        EXPECT_EQ(Log::formattedNow(), time) << zone << " " << seconds;
     }
+    locale.locale = "ar_EG";
+    EXPECT_EQ(Log::formattedNow(), "٢٠٢٦-١٢-٠٦ ٠٥:٠٤:٠٥٠٠٧");
 }
 
 // The system's zone follows TZ as the C library's localtime does, and a change of TZ is seen
@@ -134,27 +127,16 @@ TEST(LogTextTest, PasswordInUrlIsMasked) {
 }
 
 // Once standard output takes lines again, one line says how many it dropped.
-TEST(LogDroppedLines, OneLineCountsThem) {
-    struct Output final : platform::StandardOutput {
-        std::vector<std::string> lines;
-        size_t dropped = 0;
-        void write(std::string_view text) override { lines.emplace_back(text); }
-        size_t takeDroppedLineCount() override { return std::exchange(dropped, 0); }
-    } out;
-    testing::FakeLocale locale;
-    platform::ScopedPlatform fakes([&](platform::Platform& p) {
-        p.localeInfo = &locale;
-        p.standardOutput = &out;
-    });
-    out.dropped = 37;
+TEST_F(LogTest, DroppedLinesAreCountedInOneLine) {
+    output.dropped = 37;
     Log::info("back", {"f", "fn"}, 1);
     Log::info("again", {"f", "fn"}, 2);
-    ASSERT_EQ(out.lines.size(), 3u);
-    EXPECT_TRUE(out.lines[0].ends_with("-> back\n"));
-    EXPECT_NE(out.lines[1].find(" [\u203C\uFE0F] [Log]:"), std::string::npos);
-    EXPECT_TRUE(out.lines[1].ends_with(
-        " write(_:) -> 37 log lines dropped: standard output did not take them in time\n"));
-    EXPECT_TRUE(out.lines[2].ends_with("-> again\n"));
+    EXPECT_EQ(output.lines(),
+              (std::vector<std::string>{
+                  "[\u2139\uFE0F] [f] fn -> back",
+                  "[\u203C\uFE0F] [Log] write(_:) -> 37 log lines dropped: standard "
+                  "output did not take them in time",
+                  "[\u2139\uFE0F] [f] fn -> again"}));
 }
 
 }  // namespace

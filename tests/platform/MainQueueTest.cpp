@@ -7,9 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/DeviceInfo.hpp"
 #include "platform/Dispatch.hpp"
-#include "platform/NetworkReachability.hpp"
 #include "platform/Platform.hpp"
 
 namespace VeltoSDK::platform {

@@ -9,8 +9,6 @@
 #include <string>
 #include <thread>
 
-#include "platform/DeviceInfo.hpp"
-#include "platform/Dispatch.hpp"
 #include "platform/NetworkReachability.hpp"
 #include "platform/Platform.hpp"
 

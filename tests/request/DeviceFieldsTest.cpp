@@ -20,22 +20,16 @@ protected:
 };
 
 TEST_F(DeviceFieldsTest, TrackingPermissionFollowsTheOSVersion) {
-    struct Case {
-        const char* version;
-        bool enabled;
-        int status;
-        Json late;
-    };
-    const Case cases[] = {
+    const std::tuple<const char*, bool, int, Json> cases[] = {
         {"13.7", true, 3, false},   {"13.7", false, 3, true},   // before 14: the enabled flag
         {"14", true, 3, false},     {"14.0.0", true, 2, true},  // from 14 on: the status
         {"17.2", false, 1, Json()}, {"17.2", true, 0, Json()},
     };
-    for (const Case& c : cases) {
-        device.version = c.version;
-        device.trackingEnabled = c.enabled;
-        device.trackingStatus = c.status;
-        EXPECT_EQ(fields().value("late", Json()), c.late) << c.version << " " << c.status;
+    for (const auto& [version, enabled, status, late] : cases) {
+        device.version = version;
+        device.trackingEnabled = enabled;
+        device.trackingStatus = status;
+        EXPECT_EQ(fields().value("late", Json()), late) << version << " " << status;
     }
 }
 

@@ -14,8 +14,11 @@ class RequestBuilderTest : public testing::FakePlatformTest {
 protected:
     const std::string base = Velto::shared().baseURL();
 
+    // Start, init and event times differ, so each shows in its own key.
     void SetUp() override {
+        clock.seconds = 1690000000.0;
         Velto::initialize("pixel-7");
+        clock.seconds = 1700000000.5;
         output.clear();
     }
     void TearDown() override {
@@ -48,9 +51,9 @@ TEST_F(RequestBuilderTest, RequestCarriesExactlyItsFieldsAndTheLogSaysSo) {
         "B2"
     ],
     "va": "25",
-    "et": 1700000000000,
+    "et": 1700000000500,
     "it": 1700000000000,
-    "st": 1700000000000,
+    "st": 1690000000000,
     "appid": "com.example.shop",
     "v": "1.0",
     "lang": "en",

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <functional>
 #include <map>
 #include <memory>
@@ -33,6 +34,8 @@ public:
 // Collects what the library writes to standard output.
 class CapturingOutput final : public platform::StandardOutput {
 public:
+    std::atomic<size_t> dropped{0};  // lines "lost" while stuck, reported once
+    size_t takeDroppedLineCount() override { return dropped.exchange(0); }
     void write(std::string_view text) override {
         std::lock_guard lock(mutex_);
         writes_.emplace_back(text);

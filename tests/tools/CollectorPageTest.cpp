@@ -69,9 +69,8 @@ TEST(CollectorPage, ShowsEachRequestAsTextInARealBrowser) {
         lines.push_back(json::parse(*line));
     }
 
-    Browser browser;
-    if (!browser.started()) GTEST_SKIP() << "Chromium (the chromium package) cannot start here";
-    DevTools tab(browser.port(), browser.pagePath());
+    Browser tab;
+    if (!tab.started()) GTEST_SKIP() << "Chromium (the chromium package) cannot start here";
     tab.call("Page.enable");
     tab.call("Page.addScriptToEvaluateOnNewDocument",
              {{"source", "window.ran = []; window.alert = (m) => window.ran.push(String(m));"}});

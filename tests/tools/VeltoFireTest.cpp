@@ -29,11 +29,7 @@ TEST(VeltoFire, ExitStatusAndSummary) {
     const std::string url = "'" + collector.start() + "'";
     ASSERT_NE(url, "''");
     SilentServer silent;  // takes the connection, never answers
-    const struct {
-        std::string args;
-        int status;
-        std::string summary;
-    } cases[] = {
+    const std::tuple<std::string, int, std::string> cases[] = {
         {"--pixel-id px-fire --count 3 Purchase", 0, "3 events: 3 accepted\n"},
         {"--pixel-id px-other --count 2 Lead", 3,
          "2 events: 0 accepted, 2 refused (UNREGISTERED_PIXEL_ID)\n"},
@@ -42,12 +38,12 @@ TEST(VeltoFire, ExitStatusAndSummary) {
         {"--pixel-id ' ' Purchase", 1, "1 event: 0 accepted, 1 not handed over\n"},
         {"--pixel-id px-fire --count 0 Purchase", 2, "velto-fire: --count needs"},  // then usage
     };
-    for (const auto& c : cases) {
-        FireRun run = fire("--base-url " + url + " " + c.args);
-        EXPECT_EQ(run.status, c.status) << c.args;
-        EXPECT_EQ(c.status == 2 ? run.errorOutput.substr(0, c.summary.size()) : run.errorOutput,
-                  c.summary)
-            << c.args;
+    for (const auto& [args, status, summary] : cases) {
+        FireRun run = fire("--base-url " + url + " " + args);
+        EXPECT_EQ(run.status, status) << args;
+        EXPECT_EQ(status == 2 ? run.errorOutput.substr(0, summary.size()) : run.errorOutput,
+                  summary)
+            << args;
     }
     // The flush gives up after its timeout: not every event completed.
     FireRun run =
