@@ -51,14 +51,10 @@ TEST_F(Load, BurstAtAStalledServerNeverBlocksAndStaysBounded) {
 // Each refused request still ends in its line.
 TEST_F(Load, PendingBodiesAreBoundedInBytes) {
     std::optional<SilentServer> stalled(std::in_place);
-    platform::HttpRequest request(*platform::URL::fromString(stalled->url()),
-                                  platform::CachePolicy::reloadIgnoringLocalCacheData, 2000);
-    request.setHttpMethod("POST");
-    request.setHttpBody(std::string(1 << 20, 'b'));
     int accepted = 0;
     for (int i = 0; i < 100; ++i)
-        accepted +=
-            platform::current().httpClient->dataTask(request, {&RequestManager::handleCompletion, "Purchase"})->resume();
+        accepted += post(stalled->url(), 2000, {&RequestManager::handleCompletion, "Purchase"},
+                         std::string(1 << 20, 'b'));
     EXPECT_EQ(accepted, 64);
     EXPECT_TRUE(lines.waitFor(36, 10s));
     stalled.reset();
