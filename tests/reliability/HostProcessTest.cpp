@@ -38,8 +38,8 @@ bool startsAsALogLine(const std::string& line) {
 }
 
 // Logging into a closed, full or unread standard output (SIGPIPE at its default, as in most
-// hosts) neither kills the host nor holds up its events; what an unread blocking pipe took is
-// whole lines.
+// hosts) neither kills the host nor holds up its events. (That lines are dropped whole is in
+// the platform suite.)
 TEST_F(HostProcess, ClosedFullOrUnreadStandardOutputIsHarmless) {
     std::atomic<int> arrived{0};
     LocalServer server;
@@ -60,11 +60,7 @@ TEST_F(HostProcess, ClosedFullOrUnreadStandardOutputIsHarmless) {
         ::close(fds[1]);
         EXPECT_EQ(exitCode(host, 60s), 0) << kind;
         EXPECT_EQ(arrived - before, events) << kind;
-        if (kind != "unread pipe")
-            ::close(fds[0]);
-        else
-            for (const std::string& line : linesFrom(fds[0]))
-                ASSERT_TRUE(startsAsALogLine(line)) << line;
+        ::close(fds[0]);
     }
 }
 
