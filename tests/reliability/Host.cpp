@@ -101,8 +101,12 @@ int main(int argc, char** argv) {
                 Velto::shared().setBaseURL(childURL);
                 return Velto::fireEvent(VeltoSDK::Event::LEAD) && Velto::flush(10) ? 0 : 1;
             });
-            Velto::shared().setBaseURL(childURL);  // and one from the parent after them
-            return Velto::fireEvent(VeltoSDK::Event::LEAD) && Velto::flush(20) ? failed : 1;
+            // And one from the parent after them, once its own are done.
+            Velto::shared().setBaseURL(childURL);
+            const bool sent =
+                Velto::flush(60) && Velto::fireEvent(VeltoSDK::Event::LEAD) && Velto::flush(20);
+            if (!sent) std::fprintf(stderr, "the parent's last event failed\n");
+            return sent ? failed : 1;
         }
         return forkWhileFiring(1, 120s, [count] {
             if (!fireMany(2'000)) return 3;  // what the first events make once stays out
