@@ -33,9 +33,7 @@ TEST(Proxy, EventsGoThroughTheProxyNamedInTheEnvironment) {
     std::lock_guard lock(mutex);
     EXPECT_EQ(targets, std::vector<std::string>{
                            "http://collect.velto.invalid/velto/mob?e=Lead&pi=px-proxy"});
-    EXPECT_EQ(output.lines().back(),
-              "[\u2139\uFE0F] [RequestManager] requestForVeltoUnit(eventName:eventParams:) -> "
-              "Data Posted Successfully");
+    EXPECT_TRUE(output.lines().back().ends_with("-> Data Posted Successfully"));
 }
 
 }  // namespace

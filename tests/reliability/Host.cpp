@@ -6,7 +6,8 @@
 //   reliability_host forks <count> <base-url> <child-url>
 //                                                forks `count` times while a thread fires; exits
 //                                                0 when every child fired at its own URL,
-//                                                flushed and exited within 10 s
+//                                                flushed and exited within 10 s, then fires
+//                                                there itself
 //   reliability_host grow <count> <base-url>     forks while a thread fires; exits 0 when the
 //                                                child's memory grew by less than 4 MB while it
 //                                                fired `count` events
@@ -96,10 +97,16 @@ int main(int argc, char** argv) {
         if (mode == "forks" && argc > 4) {
             // A server of its own, so the child's event does not queue behind the parent's.
             const std::string childURL = argv[4];
-            return forkWhileFiring(count, 10s, [&childURL] {
+            const int failed = forkWhileFiring(count, 10s, [&childURL] {
                 Velto::shared().setBaseURL(childURL);
                 return Velto::fireEvent(VeltoSDK::Event::LEAD) && Velto::flush(10) ? 0 : 1;
             });
+            // And one from the parent after them, once its own are done.
+            Velto::shared().setBaseURL(childURL);
+            const bool sent =
+                Velto::flush(60) && Velto::fireEvent(VeltoSDK::Event::LEAD) && Velto::flush(20);
+            if (!sent) std::fprintf(stderr, "the parent's last event failed\n");
+            return sent ? failed : 1;
         }
         return forkWhileFiring(1, 120s, [count] {
             if (!fireMany(2'000)) return 3;  // what the first events make once stays out

@@ -1,9 +1,6 @@
-#include <nlohmann/json.hpp>
-
 #include <VeltoSDK/VeltoSDK.hpp>
 
 #include <regex>
-#include <set>
 #include <sstream>
 
 #include "tests/support/Loopback.hpp"
@@ -40,41 +37,31 @@ bool startsAsALogLine(const std::string& line) {
     return std::regex_match(line, kStart);
 }
 
-// Logging into a closed or full standard output (SIGPIPE at its default, as in most hosts)
-// neither kills the host nor stops its events.
-TEST_F(HostProcess, ClosedOrFullStandardOutputIsHarmless) {
+// Logging into a closed, full or unread standard output (SIGPIPE at its default, as in most
+// hosts) neither kills the host nor holds up its events. (That lines are dropped whole is in
+// the platform suite.)
+TEST_F(HostProcess, ClosedFullOrUnreadStandardOutputIsHarmless) {
     std::atomic<int> arrived{0};
     LocalServer server;
     countInto(server, arrived);
-    for (const std::string kind : {"closed pipe", "full pipe", "full device", "closed"}) {
+    for (const std::string kind :
+         {"closed pipe", "full pipe", "full device", "closed", "unread pipe"}) {
         int fds[2] = {-1, -1};
         if (kind == "full device") fds[1] = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
-        ASSERT_TRUE(!kind.ends_with("pipe") || ::pipe2(fds, O_CLOEXEC | O_NONBLOCK) == 0);
+        const int blocking = kind == "unread pipe" ? 0 : O_NONBLOCK;
+        ASSERT_TRUE(!kind.ends_with("pipe") || ::pipe2(fds, O_CLOEXEC | blocking) == 0);
         const std::string block(4096, 'x');
         while (kind == "full pipe" && ::write(fds[1], block.data(), block.size()) > 0) continue;
         if (kind == "closed pipe") ::close(std::exchange(fds[0], -1));
-        const int before = arrived;
-        const pid_t host = spawn({VELTOSDK_RELIABILITY_HOST, "fire", "5", server.url()}, {},
-                                 kind == "closed" ? kClosedOutput : fds[1]);
-        EXPECT_EQ(exitCode(host, 30s), 0) << kind;
-        EXPECT_EQ(arrived - before, 5) << kind;
-        for (int fd : fds) ::close(fd);
+        const int before = arrived, events = kind == "unread pipe" ? 2000 : 5;
+        const pid_t host =
+            spawn({VELTOSDK_RELIABILITY_HOST, "fire", std::to_string(events), server.url()}, {},
+                  kind == "closed" ? kClosedOutput : fds[1]);
+        ::close(fds[1]);
+        EXPECT_EQ(exitCode(host, 60s), 0) << kind;
+        EXPECT_EQ(arrived - before, events) << kind;
+        ::close(fds[0]);
     }
-}
-
-// With standard output a blocking pipe that nobody reads, events still go out and flush returns;
-// what the pipe took is whole lines.
-TEST_F(HostProcess, StuckStandardOutputHoldsNothingUp) {
-    std::atomic<int> arrived{0};
-    LocalServer server;
-    countInto(server, arrived);
-    int fds[2];
-    ASSERT_EQ(::pipe2(fds, O_CLOEXEC), 0);
-    const pid_t host = spawn({VELTOSDK_RELIABILITY_HOST, "fire", "2000", server.url()}, {}, fds[1]);
-    ::close(fds[1]);
-    EXPECT_EQ(exitCode(host, 60s), 0);
-    EXPECT_EQ(arrived, 2000);
-    for (const std::string& line : linesFrom(fds[0])) ASSERT_TRUE(startsAsALogLine(line)) << line;
 }
 
 // A server's answer and an event name from outside can neither forge nor split a line, and a
@@ -135,48 +122,9 @@ TEST_F(HostProcess, ReturningFromMainMidTransferExitsCleanly) {
     }
 }
 
-// A child forked after events were fired sends its own with a client of its own.
-TEST_F(HostProcess, AForkedChildFiresItsOwnEvents) {
-#if defined(__SANITIZE_THREAD__)
-    GTEST_SKIP() << "the thread sanitizer cannot start threads after a multi-threaded fork";
-#endif
-    Collector collector({VELTO_COLLECTOR_PATH, "--port", "0", "--pixel", "px-fork"});
-    const std::string baseURL = collector.start();
-    ASSERT_FALSE(baseURL.empty());
-    Velto::shared().setBaseURL(baseURL);
-    Velto::initialize("px-fork");
-    auto fireFrom = [](const char* who) {
-        VeltoParams params;
-        params.put("from", who);
-        return Velto::fireEvent(Event::LEAD, &params);
-    };
-    ASSERT_TRUE(fireFrom("parent-before"));
-    ASSERT_TRUE(Velto::flush(10));
-
-    pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        bool sent = fireFrom("child") && Velto::flush(10) && lines.successes == 2;
-        ::_exit(sent ? 0 : 1);
-    }
-    EXPECT_TRUE(fireFrom("parent-after"));
-    EXPECT_TRUE(Velto::flush(10));
-    EXPECT_EQ(exitCode(child), 0) << "the child's exit code";
-    EXPECT_EQ(lines.successes, 2) << "the parent's own lines";
-
-    std::multiset<std::string> senders;
-    for (int n = 0; n < 3; ++n) {
-        auto line = collector.readLine();
-        ASSERT_TRUE(line) << "only " << n << " arrived";
-        nlohmann::json record = nlohmann::json::parse(*line);
-        EXPECT_EQ(record["verdict"], "ACCEPTED");
-        senders.insert(record["body"]["custom"][0]["v"][0].get<std::string>());
-    }
-    EXPECT_EQ(senders, (std::multiset<std::string>{"child", "parent-after", "parent-before"}));
-}
-
 // A child forked at any moment, while another thread fires, logs and completes transfers,
-// fires and flushes its own event; and its events leave nothing behind.
+// fires and flushes its own event, and its events leave nothing behind; the parent's client
+// still sends afterwards.
 TEST_F(HostProcess, ChildrenForkedWhileAThreadFiresWorkAndStayBounded) {
 #if defined(__SANITIZE_THREAD__)
     GTEST_SKIP() << "the thread sanitizer cannot start threads after a multi-threaded fork";
@@ -188,7 +136,7 @@ TEST_F(HostProcess, ChildrenForkedWhileAThreadFiresWorkAndStayBounded) {
     const pid_t forking =
         spawn({VELTOSDK_RELIABILITY_HOST, "forks", "150", server.url(), children.url()});
     EXPECT_EQ(exitCode(forking, 300s), 0) << "a child hung or failed (the host's stderr says)";
-    EXPECT_EQ(fromChildren, 150);
+    EXPECT_EQ(fromChildren, 151) << "150 children and the parent after them";
 #if !defined(__SANITIZE_ADDRESS__)  // its quarantine keeps freed memory resident
     SilentServer refusing(false);
     const pid_t growing = spawn({VELTOSDK_RELIABILITY_HOST, "grow", "50000", refusing.url()});

@@ -2,8 +2,6 @@
 
 #include <VeltoSDK/VeltoSDK.hpp>
 
-#include <set>
-
 #include "Sourcefiles/RequestManager.hpp"
 #include "platform/linux/CurlHttpClient.hpp"
 #include "tests/support/Loopback.hpp"
@@ -16,9 +14,10 @@ using Clock = std::chrono::steady_clock;
 using Load = LoopbackTest;
 
 // A burst at a server that never answers: every call returns (a call that waited for the
-// server would stop the loop at its deadline), transfers beyond the client's bound are
-// refused at once and say so, memory stays bounded, and every event still ends in a line.
-TEST_F(Load, BurstAtAStalledServerNeverBlocksAndStaysBounded) {
+// server would stop the loop at its deadline), transfers beyond the client's bound in count or
+// in bytes are refused at once and say so, memory stays bounded, and every event still ends in
+// a line.
+TEST_F(Load, PendingTransfersAreBoundedInCountAndBytes) {
     constexpr int kEvents = 20'000;
     constexpr int kBound = static_cast<int>(platform::linux_os::kMaxTransfers);
     std::optional<SilentServer> stalled(std::in_place);
@@ -45,25 +44,18 @@ TEST_F(Load, BurstAtAStalledServerNeverBlocksAndStaysBounded) {
     ASSERT_TRUE(Velto::flush(120));
     EXPECT_EQ(lines.total, kEvents);
     EXPECT_EQ(lines.transportErrors, kEvents);
-}
 
-// Pending requests are bounded by their bodies' bytes too: 64 MiB, here 64 bodies of 1 MiB.
-// Each refused request still ends in its line.
-TEST_F(Load, PendingBodiesAreBoundedInBytes) {
-    std::optional<SilentServer> stalled(std::in_place);
-    platform::HttpRequest request(*platform::URL::fromString(stalled->url()),
-                                  platform::CachePolicy::reloadIgnoringLocalCacheData, 2000);
-    request.setHttpMethod("POST");
-    request.setHttpBody(std::string(1 << 20, 'b'));
-    int accepted = 0;
+    // Bounded by their bodies' bytes too: 64 MiB, here 64 bodies of 1 MiB.
+    stalled.emplace();
+    accepted = 0;
     for (int i = 0; i < 100; ++i)
-        accepted +=
-            platform::current().httpClient->dataTask(request, {&RequestManager::handleCompletion, "Purchase"})->resume();
+        accepted += post(stalled->url(), 2000, {&RequestManager::handleCompletion, "Purchase"},
+                         std::string(1 << 20, 'b'));
     EXPECT_EQ(accepted, 64);
-    EXPECT_TRUE(lines.waitFor(36, 10s));
+    EXPECT_TRUE(lines.waitFor(kEvents + 36, 10s));
     stalled.reset();
     ASSERT_TRUE(Velto::flush(20));
-    EXPECT_EQ(lines.transportErrors, 100);
+    EXPECT_EQ(lines.transportErrors, kEvents + 100);
 }
 
 // Host threads fire while another keeps changing what every event reads: exactly one line per
@@ -84,8 +76,7 @@ TEST_F(Load, FiringWhileTheSettingsChange) {
     Velto::shared().setBaseURL(urls[0]);
     Velto::initialize(pixels[0]);
 
-    constexpr int kThreads = 8;
-    constexpr int kEach = 500;
+    constexpr int kThreads = 8, kEach = 500;
     std::atomic<int> accepted{0}, firing{kThreads};
     std::vector<std::thread> threads;
     for (int t = 0; t < kThreads; ++t) {
@@ -119,37 +110,26 @@ TEST_F(Load, FiringWhileTheSettingsChange) {
     EXPECT_EQ(lines.transportErrors, 0);
 }
 
-// Events to one host share at most six connections, and one after another they share one.
-TEST_F(Load, ConnectionsToOneHostAreReusedAndAtMostSix) {
+// Events to one host travel side by side, on at most six connections. (That successive ones
+// share one is in the fault suite.)
+TEST_F(Load, AtMostSixTransfersToOneHostAtOnce) {
     LocalServer server;
-    std::mutex mutex;
-    std::set<int> ports;
     std::atomic<int> inFlight{0}, most{0};
-    server.routes().Post("/velto/mob", [&](const httplib::Request& req, auto&) {
-        int now = ++inFlight;
-        for (int seen = most; now > seen && !most.compare_exchange_weak(seen, now);) {
+    server.routes().Post("/velto/mob", [&](const auto&, auto&) {
+        for (int now = ++inFlight, seen = most;
+             now > seen && !most.compare_exchange_weak(seen, now);) {
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(req.has_param("slow") ? 150 : 0));
+        std::this_thread::sleep_for(150ms);
         --inFlight;
-        std::lock_guard lock(mutex);
-        ports.insert(req.remote_port);
     });
-    server.routes().set_keep_alive_max_count(100);  // by default it closes after five requests
     server.start();
     Velto::initialize("px-connections");
     Velto::shared().setBaseURL(server.url());
-    for (int i = 0; i < 4; ++i) {
-        ASSERT_TRUE(Velto::fireEvent(Event::LEAD));
-        ASSERT_TRUE(Velto::flush(10));
-    }
-    EXPECT_EQ(ports.size(), 1u) << "successive events share one connection";
-    Velto::shared().setBaseURL(server.url("/velto/mob?slow&"));
     for (int i = 0; i < 20; ++i) ASSERT_TRUE(Velto::fireEvent(Event::LEAD));
     ASSERT_TRUE(Velto::flush(20));
-    EXPECT_EQ(lines.successes, 24);
+    EXPECT_EQ(lines.successes, 20);
     EXPECT_LE(most.load(), 6);
-    EXPECT_GT(most.load(), 1) << "events to one host still travel side by side";
-    EXPECT_LE(ports.size(), 6u);
+    EXPECT_GT(most.load(), 1);
 }
 
 }  // namespace

@@ -32,13 +32,9 @@ TEST_F(RequestManagerTest, EveryRowOfTheDecisionTable) {
         OutcomeKind kind;
         Refusal refusal = none;
     };
-    auto http = [](int status, std::optional<std::string> body, std::string line, Refusal refusal) {
-        return Case{std::move(body),
-                    URLResponse{status},
-                    nullptr,
-                    std::move(line),
-                    refusal == none ? accepted : refused,
-                    refusal};
+    auto http = [](int status, std::optional<std::string> body, std::string line, Refusal why) {
+        return Case{body, URLResponse{status}, nullptr, line, why == none ? accepted : refused,
+                    why};
     };
     const Case cases[] = {
         {std::nullopt, std::nullopt, &failure, failed, transportError},  // a transport error wins
@@ -71,11 +67,11 @@ TEST_F(RequestManagerTest, EveryRowOfTheDecisionTable) {
         http(400, marker + "unregistered_pixel_id\"}", E + "Required field is missing",
              requiredFieldMissing),
     };
-    std::vector<std::string> told;  // "event kind refusal status message", with the lines so far
+    // What the host is told, with the number of lines written by then.
+    std::vector<std::tuple<std::string, OutcomeKind, Refusal, int, std::string, size_t>> told;
     Velto::setOutcomeHandler([&](const EventOutcome& o) {
-        told.push_back(std::string(o.eventName) + " " + std::to_string(int(o.kind)) + " " +
-                       std::to_string(int(o.refusal)) + " " + std::to_string(o.statusCode) + " " +
-                       std::string(o.message) + " after " + std::to_string(output.writes().size()));
+        told.emplace_back(o.eventName, o.kind, o.refusal, o.statusCode, o.message,
+                          output.writes().size());
     });
     for (const Case& c : cases) {
         output.clear();
@@ -84,11 +80,8 @@ TEST_F(RequestManagerTest, EveryRowOfTheDecisionTable) {
                                          c.error);
         EXPECT_EQ(output.lines(), std::vector<std::string>{c.line});
         const int status = c.error || !c.response ? 0 : c.response->statusCode.value_or(0);
-        EXPECT_EQ(
-            told,
-            std::vector<std::string>{"Lead " + std::to_string(int(c.kind)) + " " +
-                                     std::to_string(int(c.refusal)) + " " + std::to_string(status) +
-                                     " " + c.line.substr(c.line.find(" -> ") + 4) + " after 1"})
+        EXPECT_EQ(told, (decltype(told){{"Lead", c.kind, c.refusal, status,
+                                         c.line.substr(c.line.find(" -> ") + 4), 1}}))
             << c.line;
     }
 }
