@@ -1,12 +1,14 @@
 // A status, a body and a transport error from the input: the verdict is always exactly one line,
-// and it is the line the table below picks. The table is written out again here, on purpose,
-// independently of the library's code.
+// and it is the line the table below picks, with what came from outside escaped. The table is
+// written out again here, on purpose, independently of the library's code; the escaping is
+// checked for what it must give: well-formed UTF-8 and no control character but the last.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "Sourcefiles/LogText.hpp"
 #include "Sourcefiles/RequestManager.hpp"
 #include "platform/Platform.hpp"
 #include "platform/StandardOutput.hpp"
@@ -118,10 +120,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     const Verdict verdict =
         expected(data, response ? &*response : nullptr, error ? &*error : nullptr);
     const std::string& line = output->writes[0];
-    const std::string tail =
-        "requestForVeltoUnit(eventName:eventParams:) -> " + verdict.message + "\n";
+    const std::string tail = "requestForVeltoUnit(eventName:eventParams:) -> " +
+                             LogText::escaped(verdict.message) + "\n";
     require(line.size() >= tail.size() &&
             line.compare(line.size() - tail.size(), tail.size(), tail) == 0);
     require(has(line, verdict.info ? "[\u2139\uFE0F]" : "[\u203C\uFE0F]"));
+    require(wellFormedUTF8(line));
+    for (size_t i = 0; i + 1 < line.size(); ++i) {
+        const auto c = static_cast<unsigned char>(line[i]);
+        require(c >= 0x20 && c != 0x7F);
+        require(!(c == 0xC2 && static_cast<unsigned char>(line[i + 1]) < 0xA0));  // C1
+    }
     return 0;
 }

@@ -128,6 +128,10 @@ TEST_F(HostProcess, ReturningFromMainMidTransferExitsCleanly) {
 TEST_F(HostProcess, ChildrenForkedWhileAThreadFiresWorkAndStayBounded) {
 #if defined(__SANITIZE_THREAD__)
     GTEST_SKIP() << "the thread sanitizer cannot start threads after a multi-threaded fork";
+#elif defined(__SANITIZE_ADDRESS__)
+    // This runtime's allocator takes no lock around fork, so a child forked while another
+    // thread allocates can hang inside malloc before any of our code runs (about 1 in 12 runs).
+    GTEST_SKIP() << "the address sanitizer's allocator is not fork-safe in this runtime";
 #endif
     std::atomic<int> arrived{0}, fromChildren{0};
     LocalServer server, children;
