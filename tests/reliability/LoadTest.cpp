@@ -24,6 +24,8 @@ TEST_F(Load, PendingTransfersAreBoundedInCountAndBytes) {
     Velto::shared().setBaseURL(stalled->url());
     Velto::initialize("px-burst");
     VeltoParams params("1", "USD", "A1,B2,C3", std::nullopt, std::nullopt);
+    std::atomic<int> outcomes{0};
+    Velto::setOutcomeHandler([&](const EventOutcome&) { ++outcomes; });
     int accepted = 0;
     const auto deadline = Clock::now() + 120s;
     for (int i = 0; i < kEvents && Clock::now() < deadline; ++i)
@@ -44,6 +46,8 @@ TEST_F(Load, PendingTransfersAreBoundedInCountAndBytes) {
     ASSERT_TRUE(Velto::flush(120));
     EXPECT_EQ(lines.total, kEvents);
     EXPECT_EQ(lines.transportErrors, kEvents);
+    Velto::setOutcomeHandler(nullptr);
+    EXPECT_EQ(outcomes, kBound) << "an event refused at hand-over has a line but no outcome";
 
     // Bounded by their bodies' bytes too: 64 MiB, here 64 bodies of 1 MiB.
     stalled.emplace();
