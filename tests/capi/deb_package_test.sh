@@ -68,16 +68,8 @@ cc -std=c99 -Wall -Wextra -Wpedantic -Werror $(pkg-config --cflags VeltoSDK) \
 
 echo "== against the packaged collector"
 export LD_LIBRARY_PATH=$libdir
-"$root/usr/bin/velto-collector" >"$work/collector.log" 2>&1 &
-collector_pid=$!
-trap 'kill "$collector_pid" 2>/dev/null || true' EXIT
-url=""
-for _ in $(seq 100); do  # up to 10 s for the first line
-    url=$(sed -n '1s/^listening on //p' "$work/collector.log")
-    [ -n "$url" ] && break
-    sleep 0.1
-done
-[ -n "$url" ] || { cat "$work/collector.log"; fail "collector did not start"; }
+. "$source/tests/capi/collector.sh"
+start_collector "$work/collector.log" "$root/usr/bin/velto-collector" || fail "collector did not start"
 "$root/usr/bin/velto-fire" --help >/dev/null
 for host in "$work/examples/c-host" "$work/examples/cpp-host" "$work/c-host-pkgconfig"; do
     echo "-- $(basename "$host")"

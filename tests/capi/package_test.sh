@@ -51,16 +51,8 @@ cmake --build "$work/consumer" >/dev/null
 echo "== against the collector"
 export LD_LIBRARY_PATH=$libdir${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}
 # As the README starts it for the examples.
-"$collector" --pixel YOUR-PIXEL-ID --event TutorialDone >"$work/collector.log" 2>&1 &
-collector_pid=$!
-trap 'kill "$collector_pid" 2>/dev/null || true' EXIT
-url=""
-for _ in $(seq 100); do  # up to 10 s for the first line
-    url=$(sed -n '1s/^listening on \([^ ]*\).*/\1/p' "$work/collector.log")
-    [ -n "$url" ] && break
-    sleep 0.1
-done
-[ -n "$url" ] || { echo "collector did not start"; cat "$work/collector.log"; exit 1; }
+. "$source/tests/capi/collector.sh"
+start_collector "$work/collector.log" "$collector" --pixel YOUR-PIXEL-ID --event TutorialDone || exit 1
 for host in "$work/examples/c-host" "$work/examples/cpp-host" "$work/c-host-pkgconfig" \
             "$work/consumer/c-host" "$work/consumer/cpp-host"; do
     echo "-- $(basename "$host") $url"
