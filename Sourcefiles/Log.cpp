@@ -130,13 +130,15 @@ public:
             cached.timeZoneId_ != timeZoneId) {
             std::lock_guard lock(platform::icuMutex());
             cached.whole_ = makeFormatter(Log::dateFormat, localeName, timeZoneId);
-            cached.upToSeconds_ = makeFormatter(kUpToSeconds, localeName, timeZoneId);
-            cached.milliseconds_ = makeFormatter(kMilliseconds, localeName, timeZoneId);
+            cached.upToSeconds_.reset();
+            cached.milliseconds_.reset();
             cached.digits_.reset();
-            if (cached.milliseconds_) cached.digits_ = millisecondDigits(*cached.milliseconds_);
+            cached.splitMade_ = false;
             cached.second_.reset();
             cached.localeName_ = std::move(localeName);
             cached.timeZoneId_ = std::move(timeZoneId);
+        } else if (!cached.splitMade_) {
+            cached.makeSplitFormatters();
         }
         return cached;
     }
@@ -166,8 +168,19 @@ public:
     }
 
 private:
+    // They pay off from a thread's second line on, so its first line (the only one
+    // `initialize` writes) is formatted whole and does not wait for them.
+    void makeSplitFormatters() {
+        std::lock_guard lock(platform::icuMutex());
+        upToSeconds_ = makeFormatter(kUpToSeconds, localeName_, timeZoneId_);
+        milliseconds_ = makeFormatter(kMilliseconds, localeName_, timeZoneId_);
+        if (milliseconds_) digits_ = millisecondDigits(*milliseconds_);
+        splitMade_ = true;
+    }
+
     std::string localeName_;
     std::string timeZoneId_;
+    bool splitMade_ = false;
     std::unique_ptr<icu::SimpleDateFormat> whole_;
     std::unique_ptr<icu::SimpleDateFormat> upToSeconds_;
     std::unique_ptr<icu::SimpleDateFormat> milliseconds_;
