@@ -69,7 +69,9 @@ cc -std=c99 -Wall -Wextra -Wpedantic -Werror $(pkg-config --cflags VeltoSDK) \
 echo "== against the packaged collector"
 export LD_LIBRARY_PATH=$libdir
 . "$source/tests/capi/collector.sh"
-start_collector "$work/collector.log" "$root/usr/bin/velto-collector" || fail "collector did not start"
+# As the README starts it for the examples.
+start_collector "$work/collector.log" "$root/usr/bin/velto-collector" --pixel YOUR-PIXEL-ID \
+    --event TutorialDone || fail "collector did not start"
 "$root/usr/bin/velto-fire" --help >/dev/null
 for host in "$work/examples/c-host" "$work/examples/cpp-host" "$work/c-host-pkgconfig"; do
     echo "-- $(basename "$host")"
