@@ -24,7 +24,7 @@ using LogHandler = std::function<void(LogLevel level, std::string_view line)>;
 enum class OutcomeKind {
     accepted = 0,        ///< Status 200: the line "Data Posted Successfully".
     refused = 1,         ///< Any other status; `EventOutcome::refusal` says which answer it was.
-    transportError = 2,  ///< No answer: connection, TLS, timeout or a saturated client.
+    transportError = 2,  ///< No answer: connection, TLS or timeout.
     notHTTP = 3,         ///< An answer that is not HTTP (a base URL with another scheme).
 };
 
@@ -43,9 +43,9 @@ enum class Refusal {
 /// written. The texts are valid only during the call.
 struct EventOutcome {
     std::string_view eventName;  ///< As given to `fireEvent`.
-    OutcomeKind kind;
-    Refusal refusal;  ///< `Refusal::none` unless `kind` is `refused`.
-    int statusCode;   ///< The HTTP status; 0 for a transport error or an answer that is not HTTP.
+    OutcomeKind kind;            ///< How the answer ended.
+    Refusal refusal;             ///< `Refusal::none` unless `kind` is `refused`.
+    int statusCode;  ///< The HTTP status; 0 for a transport error or an answer that is not HTTP.
     /// The message of the event's last log line, as the library composed it. It may quote the
     /// server's body: treat it as text from outside.
     std::string_view message;

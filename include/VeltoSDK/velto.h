@@ -134,12 +134,14 @@ typedef enum VeltoRefusal {
  * server's body. */
 typedef struct VeltoOutcome {
     const char* eventName; /**< as given to velto_fireEvent */
-    VeltoOutcomeKind kind;
-    VeltoRefusal refusal;
-    int statusCode; /**< the HTTP status; 0 for a transport error or an answer not HTTP */
-    const char* message;
+    VeltoOutcomeKind kind; /**< how the answer ended */
+    VeltoRefusal refusal;  /**< VELTO_REFUSAL_NONE unless `kind` is VELTO_OUTCOME_REFUSED */
+    int statusCode;        /**< the HTTP status; 0 for a transport error or an answer not HTTP */
+    const char* message;   /**< the message of the event's last log line */
 } VeltoOutcome;
 
+/** Receives one event's outcome, with the context given to velto_setOutcomeHandler. The
+ * outcome and its texts are valid only during the call. */
 typedef void (*VeltoOutcomeHandler)(void* context, const VeltoOutcome* outcome);
 
 /** Calls `handler` (with `context`) once for every event handed over (velto_fireEvent
