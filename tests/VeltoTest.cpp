@@ -33,21 +33,5 @@ TEST_F(VeltoTest, BlankPixelIdIsStoredButRefusesEvents) {
     EXPECT_EQ(settings.init_time(), initTime);
 }
 
-TEST_F(VeltoTest, AcceptedEventsAreAnnouncedEvenWithDebugModeOff) {
-    const std::string original = Velto::shared().baseURL();
-    Velto::shared().setBaseURL("http://127.0.0.1:9/velto/mob?");  // discard port, loopback only
-    Velto::initialize(" abc ");
-    output.clear();
-    // The padded id makes an invalid URL: nothing is handed over, so nothing completes later.
-    EXPECT_FALSE(Velto::fireEvent("MyOwnEvent"));
-    Velto::shared().setBaseURL(original);
-    EXPECT_TRUE(Velto::flush(10));
-    const auto lines = output.lines();
-    ASSERT_EQ(lines.size(), 2u) << "the call and the URL";
-    EXPECT_EQ(
-        lines[0],
-        "[\u2139\uFE0F] [Velto] fireEvent(_:eventParams:) -> fireEvent API is getting called");
-}
-
 }  // namespace
 }  // namespace VeltoSDK

@@ -2,31 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include "Blank.hpp"
-
 namespace {
 
 using namespace VeltoSDK::collector;
-
-TEST(CollectorBlank, FollowsUserPerceivedCharactersAndRejectsMalformedUTF8) {
-    const std::pair<std::string, bool> cases[] = {
-        {"", true},
-        {" \t\r\n", true},
-        {"\xC2\xA0\xE3\x80\x80\xE2\x80\xA8", true},  // no-break, ideographic, line separator
-        {" \xCC\x81", true},      // a space carrying a combining accent is still a space
-        {"\xCC\x81", false},      // an accent alone is not
-        {"\xE2\x80\x8B", false},  // zero width space has no White_Space
-        {" x ", false},
-        {"\xC0\xA0", false},          // overlong space
-        {"\xE0\x80\xA0", false},      // overlong space, three bytes
-        {"\xED\xA0\x80", false},      // a surrogate
-        {"\xF4\x90\x80\x80", false},  // past U+10FFFF
-        {" \xC2", false},             // cut short
-        {"\x80 ", false},             // a continuation byte alone
-    };
-    for (const auto& [text, blank] : cases)
-        EXPECT_EQ(isBlank(text), blank) << ::testing::PrintToString(text);
-}
 
 // A POST the library would send for a registered pixel and a supported event.
 IncomingEvent goodEvent() {
