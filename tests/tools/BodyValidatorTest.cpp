@@ -1,11 +1,17 @@
 #include "BodyValidator.hpp"
 
-#include <gtest/gtest.h>
+#include <VeltoSDK/VeltoSDK.hpp>
+
+#include <random>
+
+#include "Sourcefiles/PostBody.hpp"
+#include "tests/support/Fakes.hpp"
 
 namespace {
 
 using namespace VeltoSDK::collector;
 using nlohmann::json;
+using VeltoSDK::platform::UUID;
 
 // A body as the library sends it for a purchase with value, currency, two item ids and one
 // free pair, on Wi-Fi, without a carrier.
@@ -55,6 +61,43 @@ TEST(BodyValidator, NamesEachFaultyMember) {
         {threeFaults, {"c", "zz", "os"}},
     };
     for (const auto& [body, faults] : cases) EXPECT_EQ(bodyFaults(body), faults) << body.dump();
+}
+
+class LibraryBody : public VeltoSDK::testing::FakePlatformTest {};
+
+// Whatever the parameters and the platform say, the library's body passes the checks.
+TEST_F(LibraryBody, PassesTheChecksWhateverTheInput) {
+    VeltoSDK::Velto::initialize("pixel-7");
+    const std::vector<std::string> keys = {"va", "c", "ii",     "itp", "in", "et",   "lang",   "VA",
+                                           "",   "x", "custom", "k",   "v",  "null", "carrier"};
+    const std::vector<std::string> values = {"", "1", ",", "a,b", " a , ", "null", "\xC3\xA9"};
+    const std::vector<std::optional<std::string>> texts = {std::nullopt, "", "x", "262"};
+    const UUID sampleId = device.advertisingId;
+    std::mt19937 random(20240611);
+    auto pick = [&](const auto& from) { return from[random() % from.size()]; };
+    for (int round = 0; round < 400; ++round) {
+        VeltoSDK::VeltoParams params;
+        for (int n = random() % 6; n > 0; --n) params.put(pick(keys), pick(values));
+        locale.language = pick(texts);
+        bundle.appId = pick(texts);
+        bundle.version = pick(texts);
+        device.version = pick(std::vector<std::string>{"13.7", "14", "17.2", ""});
+        device.trackingStatus = random() % 5;
+        device.trackingEnabled = random() % 2;
+        device.advertisingId = random() % 2 ? sampleId : UUID{};
+        device.machine = VeltoSDK::testing::unameField(pick(std::vector<std::string>{"", "\x01"}));
+        device.environment.clear();
+        if (random() % 3 == 0) device.environment["SIMULATOR_MODEL_IDENTIFIER"] = pick(values);
+        reachability.flags = random() % 8;
+        reachability.failingReads = random() % 3;
+        reachability.failCreation = random() % 5 == 0;
+        device.carrier.emplace();
+        device.carrier->name = pick(texts);
+        device.carrier->countryCode = pick(texts);
+        if (random() % 2) device.carrier.reset();
+        const std::string body = VeltoSDK::buildPostBody(random() % 4 ? &params : nullptr);
+        EXPECT_EQ(bodyFaults(json::parse(body)), std::vector<std::string>{}) << body;
+    }
 }
 
 }  // namespace
