@@ -26,11 +26,6 @@ protected:
     testing::FakeNetworkReachability& ref() { return *reachability.created.back(); }
 };
 
-TEST_F(ReachabilityTest, OnlyTheReachableBitCounts) {
-    EXPECT_EQ(monitor(kReachable | 0x4 | 0x40000)->currentConnection(), ConnectionType::Wifi);
-    EXPECT_EQ(monitor(~kReachable)->currentConnection(), ConnectionType::Unavailable);
-}
-
 TEST_F(ReachabilityTest, OnlyASuccessfulReadIsAnnounced) {
     reachability.failingReads = 1;
     auto m = monitor();
