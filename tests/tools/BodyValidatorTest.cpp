@@ -81,15 +81,10 @@ TEST_F(LibraryBody, PassesTheChecksWhateverTheInput) {
         locale.language = pick(texts);
         bundle.appId = pick(texts);
         bundle.version = pick(texts);
-        device.version = pick(std::vector<std::string>{"13.7", "14", "17.2", ""});
-        device.trackingStatus = random() % 5;
-        device.trackingEnabled = random() % 2;
         device.advertisingId = random() % 2 ? sampleId : UUID{};
         device.machine = VeltoSDK::testing::unameField(pick(std::vector<std::string>{"", "\x01"}));
         device.environment.clear();
         if (random() % 3 == 0) device.environment["SIMULATOR_MODEL_IDENTIFIER"] = pick(values);
-        reachability.flags = random() % 8;
-        reachability.failingReads = random() % 3;
         reachability.failCreation = random() % 5 == 0;
         device.carrier.emplace();
         device.carrier->name = pick(texts);

@@ -9,41 +9,36 @@ namespace {
 using namespace VeltoSDK::fire;
 using Args = std::vector<std::string>;
 
-// The parse result in one line: "help", "usage", or the options that differ from the defaults.
+// "help", "usage", or the options as "pixel id|event|" and the optional texts ("-" when unset),
+// the free pairs, the debug flag, count, timeout and whether the event carries parameters.
 std::string parsed(const Args& args) {
     ParseResult result = parseFireArguments(args);
     if (std::holds_alternative<ShowHelp>(result)) return "help";
     if (std::holds_alternative<UsageError>(result)) return "usage";
     const FireOptions& o = std::get<FireOptions>(result);
     std::ostringstream text;
-    text << "pi='" << o.pixelId << "' e='" << o.eventName << "'";
-    auto add = [&](const char* name, const std::optional<std::string>& value) {
-        if (value) text << " " << name << "='" << *value << "'";
-    };
-    add("url", o.baseURL), add("app", o.appId), add("va", o.value), add("c", o.currency);
-    add("ii", o.itemId), add("itp", o.itemType), add("in", o.itemName);
-    for (const auto& [key, value] : o.params) text << " [" << key << "=" << value << "]";
-    if (o.debug) text << " debug";
-    if (o.count != 1) text << " n=" << o.count;
-    if (o.timeoutSeconds != 10.0) text << " t=" << o.timeoutSeconds;
-    if (o.hasParams()) text << " +params";
+    text << o.pixelId << "|" << o.eventName;
+    for (const auto& value :
+         {o.baseURL, o.appId, o.value, o.currency, o.itemId, o.itemType, o.itemName})
+        text << "|" << value.value_or("-");
+    for (const auto& [key, value] : o.params) text << "|" << key << "=" << value;
+    text << "|" << o.debug << "|" << o.count << "|" << o.timeoutSeconds << "|" << o.hasParams();
     return text.str();
 }
 
 TEST(FireOptions, ParsesArguments) {
     const std::pair<Args, std::string> cases[] = {
-        {{"--pixel-id", "px-1", "Purchase"}, "pi='px-1' e='Purchase'"},
+        {{"--pixel-id", "px-1", "Purchase"}, "px-1|Purchase|-|-|-|-|-|-|-|0|1|10|0"},
         {{"--base-url=http://127.0.0.1:9/velto/mob?", "--debug", "--app-id", "com.x", "--value",
           "25", "--currency=USD", "--item-id", "A1,B2", "--item-type", "shoe", "--item-name",
           "Red shoe", "--count=3", "--timeout", "0.25", "Lead", "--pixel-id", "px-1"},
-         "pi='px-1' e='Lead' url='http://127.0.0.1:9/velto/mob?' app='com.x' va='25' c='USD' "
-         "ii='A1,B2' itp='shoe' in='Red shoe' debug n=3 t=0.25 +params"},
+         "px-1|Lead|http://127.0.0.1:9/velto/mob?|com.x|25|USD|A1,B2|shoe|Red shoe|1|3|0.25|1"},
         // --param splits at the first "="; pairs keep their order, repeated keys too.
         {{"--pixel-id", "p", "--param", "f=a=b", "--param", "=v", "--param=k=", "--param", "k=2",
           "E"},
-         "pi='p' e='E' [f=a=b] [=v] [k=] [k=2] +params"},
-        {{"--pixel-id=  ", "--", "--not-an-option"}, "pi='  ' e='--not-an-option'"},
-        {{"--pixel-id", "--help", "E"}, "pi='--help' e='E'"},  // help as a value
+         "p|E|-|-|-|-|-|-|-|f=a=b|=v|k=|k=2|0|1|10|1"},
+        {{"--pixel-id=  ", "--", "--not-an-option"}, "  |--not-an-option|-|-|-|-|-|-|-|0|1|10|0"},
+        {{"--pixel-id", "--help", "E"}, "--help|E|-|-|-|-|-|-|-|0|1|10|0"},  // help as a value
         {{"A", "B", "--help"}, "help"},
         {{"--pixel-id", "p", "--param", "novalue", "E"}, "usage"},
         {{"Purchase"}, "usage"},                         // no pixel id
