@@ -50,23 +50,5 @@ TEST_F(ReachabilityTest, AMonitorGoneBeforeTheMainQueueRunsIsNotAnnouncedAndIsDe
     EXPECT_TRUE(posted.empty());
 }
 
-// The announcement runs on the main queue's thread while the event thread drops the monitor:
-// it must see either a live monitor or none, never a dying one.
-TEST_F(ReachabilityTest, AnnouncementRacesWithDestruction) {
-    std::atomic<int> callbacks{0};
-    for (int round = 0; round < 200; ++round) {
-        auto m = monitor();
-        m->setWhenReachable([&](Reachability& r) {
-            EXPECT_EQ(r.flags(), kReachable);
-            ++callbacks;
-        });
-        m->currentConnection();
-        std::thread main([this] { mainQueue.runAll(); });
-        m.reset();
-        main.join();
-    }
-    EXPECT_EQ(static_cast<size_t>(callbacks.load()), posted.size());
-}
-
 }  // namespace
 }  // namespace VeltoSDK
