@@ -1,13 +1,9 @@
-#include <thread>
-
 #include "Sourcefiles/Reachability.hpp"
 #include "platform/NotificationCenter.hpp"
 #include "tests/support/Fakes.hpp"
 
 namespace VeltoSDK {
 namespace {
-
-constexpr std::uint32_t kReachable = platform::kReachabilityFlagReachable;
 
 class ReachabilityTest : public testing::FakePlatformTest {
 protected:
@@ -17,8 +13,7 @@ protected:
         reachabilityChangedNotification(),
         [this](const std::string&, const void* object) { posted.push_back(object); });
 
-    std::shared_ptr<Reachability> monitor(std::uint32_t flags = kReachable) {
-        reachability.flags = flags;
+    std::shared_ptr<Reachability> monitor() {
         std::shared_ptr<Reachability> made = Reachability::createForZeroAddress();
         made->setNotificationCenter(center);
         return made;
