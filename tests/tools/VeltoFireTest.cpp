@@ -66,13 +66,13 @@ struct Browser {
         throw std::runtime_error(method + " got no answer");
     }
     // What `body`, the body of an async function, returns in the page; until() polls for
-    // up to 10 s.
+    // up to 20 s.
     json run(const std::string& body) {
         const json result = call("Runtime.evaluate", {{"expression", R"((async () => {
             const $ = (s) => document.querySelector(s);
             const $$ = (s, from = document) => [...from.querySelectorAll(s)].map((e) => e.textContent);
             const until = async (f) => {
-              for (let i = 0; i < 200 && !f(); ++i) await new Promise((r) => setTimeout(r, 50));
+              for (let i = 0; i < 400 && !f(); ++i) await new Promise((r) => setTimeout(r, 50));
             };)" + body + "})()"},
                                                       {"returnByValue", true},
                                                       {"awaitPromise", true}});
