@@ -1,7 +1,7 @@
 // velto-fire as a user runs it against the collector (its exit status and the summary on
 // standard error), then the collector's endpoints and its live page in headless Chromium: rows,
-// counts and a request's detail, with a hostile event name and body kept as text. The run takes
-// the README's screenshot.
+// counts, a request's detail, the filter and Clear, with a hostile event name and body kept as
+// text. The run takes the README's screenshot.
 #include <openssl/evp.h>
 
 #include <cstdio>
@@ -106,9 +106,12 @@ TEST(VeltoFire, ExitStatusSummaryAndTheCollectorsPage) {
         EXPECT_EQ(status == 2 ? errors.substr(0, summary.size()) : errors, summary) << args;
     }
     httplib::Client client(page.substr(0, page.size() - 1));
+    // A body the library would never send: the page names the members that failed.
+    client.Post("/velto/mob?e=Purchase&pi=px-fire", {{"Accept", "application/json"}},
+                R"({"va": 25, "et": 1})", "application/json");
     auto events = client.Get("/api/events");
     ASSERT_TRUE(events && events->status == 200);
-    EXPECT_EQ(json::parse(events->body)["records"].size(), 4u);
+    EXPECT_EQ(json::parse(events->body)["records"].size(), 5u);
     auto rebound = client.Get("/api/events", {{"Host", "tracker.example:80"}});
     EXPECT_TRUE(rebound && rebound->status == 403);
     // A stream that reconnects resumes after the last id of this run; another run's starts over.
@@ -116,7 +119,7 @@ TEST(VeltoFire, ExitStatusSummaryAndTheCollectorsPage) {
         std::string text;
         client.Get("/api/stream", {{"Last-Event-ID", lastId}}, [&](const char* data, size_t n) {
             text.append(data, n);
-            return text.find("\n\n", text.find("-4\ndata: ")) == std::string::npos;
+            return text.find("\n\n", text.find("-5\ndata: ")) == std::string::npos;
         });
         return text;
     };
@@ -140,17 +143,20 @@ TEST(VeltoFire, ExitStatusSummaryAndTheCollectorsPage) {
         GTEST_SKIP() << "Chromium (the chromium package) cannot start here: " << e.what();
     }
     const json shown = browser.run(R"(
-        await until(() => $('#summary')?.textContent === '4 requests');
+        await until(() => $('#summary')?.textContent === '5 requests');
         $('#rows tr:last-child').click();
-        return [[...document.querySelectorAll('#rows tr')].map((r) => $$('td', r).slice(1)),
+        const shown = [[...document.querySelectorAll('#rows tr')].map((r) => $$('td', r).slice(1)),
                 $$('#counts button'), $$('#detail h2, #detail pre'),
-                document.querySelectorAll('img, #rows script, #detail script').length];)");
+                document.querySelectorAll('img, #rows script, #detail script').length];
+        return shown;)");
     EXPECT_EQ(shown[0], json::parse(R"([
+        ["Purchase", "px-fire", "400 PIXEL_MISSING_REQUIRED_FIELD \"va\"",
+         "failed: va, it, st, os, devmake, ifatype, conntype"],
         ["<img src=x onerror=alert(1)>", "px-fire", "400 PIXEL_UNSUPPORTED_EVENT \"e\"", "passed"],
         ["Lead", "px-other", "400 UNREGISTERED_PIXEL_ID \"pi\"", "passed"],
         ["Purchase", "px-fire", "200 ACCEPTED", "passed"],
         ["Purchase", "px-fire", "200 ACCEPTED", "passed"]])"));
-    EXPECT_EQ(shown[1], json({"Purchase2", "<img src=x onerror=alert(1)>1", "Lead1"}));
+    EXPECT_EQ(shown[1], json({"Purchase3", "<img src=x onerror=alert(1)>1", "Lead1"}));
     EXPECT_EQ(json({shown[2][0], shown[2][1]}),
               json({"POST /velto/mob?e=Purchase&pi=px-fire", "200 OK"}));
     const std::string body = shown[2][2];
@@ -166,6 +172,17 @@ TEST(VeltoFire, ExitStatusSummaryAndTheCollectorsPage) {
     png.resize(png.size() - std::count(data.end() - 2, data.end(), '='));
     const char* target = std::getenv("VELTO_SCREENSHOT");
     std::ofstream(target ? target : VELTO_SCREENSHOT_PATH, std::ios::binary) << png;
+
+    EXPECT_EQ(browser.run(R"(
+        $('#filter').value = 'PX-OTH';  // the pixel id, any case
+        $('#filter').dispatchEvent(new Event('input'));
+        await until(() => $('#summary').textContent.endsWith('shown'));
+        const filtered = [$('#summary').textContent, [...document.querySelectorAll('#rows tr')]
+            .filter((r) => !r.hidden).map((r) => r.cells[1].textContent)];
+        $('#clear').click();
+        await until(() => !document.querySelector('#rows tr, #counts button'));
+        return [...filtered, document.querySelectorAll('#rows tr, #counts button').length];)"),
+              json::parse(R"(["5 requests, 1 shown", ["Lead"], 0])"));
 }
 
 }  // namespace
