@@ -1,16 +1,12 @@
 // A host app in a process of its own, for the tests that watch a whole process.
-//   reliability_host fire <count> <base-url>...  fires `count` events at each base URL, waits for
-//                                                their answers, exits 0 when all were logged
-//   reliability_host exit <count> <base-url>...  fires and returns from main at once
-//   reliability_host event <name> <base-url>     fires one event called `name` and waits for it
-//   reliability_host forks <count> <base-url> <child-url>
-//                                                forks `count` times while a thread fires; exits
-//                                                0 when every child fired at its own URL,
-//                                                flushed and exited within 10 s, then fires
-//                                                there itself
-//   reliability_host grow <count> <base-url>     forks while a thread fires; exits 0 when the
-//                                                child's memory grew by less than 4 MB while it
-//                                                fired `count` events
+//   reliability_host fire <count> <event> <base-url>...  fires `count` events at each base URL;
+//                    exits 0 when all were handed over and their lines written
+//   reliability_host exit <count> <event> <base-url>...  fires and returns from main at once
+//   reliability_host forks <count> <base-url> <child-url>  forks `count` times while a thread
+//                    fires; exits 0 when every child fired at its own URL, flushed and exited
+//                    within 10 s, and the parent fired there after them
+//   reliability_host grow <count> <base-url>  forks once while a thread fires; exits 0 when the
+//                    child's memory grew by less than 4 MB while it fired `count` events
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -25,6 +21,7 @@
 
 namespace {
 
+using VeltoSDK::Event;
 using VeltoSDK::Velto;
 using namespace std::chrono_literals;
 
@@ -54,19 +51,20 @@ long residentBytes() {
 bool fireMany(int count) {
     bool ok = true;
     for (int i = 1; i <= count; ++i) {
-        Velto::fireEvent(VeltoSDK::Event::LEAD);
+        Velto::fireEvent(Event::LEAD);
         if (i % 500 == 0 || i == count) ok = Velto::flush(20) && ok;
     }
     return ok;
 }
 
-// Forks while another thread fires without pause; `inChild` is the child's exit code.
+// Forks `forks` times while another thread fires without pause; `inChild` is the child's exit
+// code. 0 when every child exited with 0 within `allowed`.
 template <typename Child>
 int forkWhileFiring(int forks, std::chrono::milliseconds allowed, Child inChild) {
     std::atomic<bool> stop{false};
     std::thread firing([&] {
         for (int i = 1; !stop && i < 10'000'000; ++i) {
-            Velto::fireEvent(VeltoSDK::Event::PURCHASE);
+            Velto::fireEvent(Event::PURCHASE);
             if (i % 100 == 0) Velto::flush(10);
         }
     });
@@ -91,37 +89,33 @@ int main(int argc, char** argv) {
     const std::string mode = argv[1];
     const int count = std::atoi(argv[2]);
     Velto::initialize("px-host");
-    if (mode == "event" || mode == "forks" || mode == "grow") {
-        Velto::shared().setBaseURL(argv[3]);
-        if (mode == "event") return Velto::fireEvent(argv[2]) && Velto::flush(20) ? 0 : 1;
-        if (mode == "forks" && argc > 4) {
-            // A server of its own, so the child's event does not queue behind the parent's.
-            const std::string childURL = argv[4];
-            const int failed = forkWhileFiring(count, 10s, [&childURL] {
-                Velto::shared().setBaseURL(childURL);
-                return Velto::fireEvent(VeltoSDK::Event::LEAD) && Velto::flush(10) ? 0 : 1;
-            });
-            // And one from the parent after them, once its own are done.
-            Velto::shared().setBaseURL(childURL);
-            const bool sent =
-                Velto::flush(60) && Velto::fireEvent(VeltoSDK::Event::LEAD) && Velto::flush(20);
-            if (!sent) std::fprintf(stderr, "the parent's last event failed\n");
-            return sent ? failed : 1;
+    if (mode == "fire" || mode == "exit") {
+        bool handedOver = true;
+        for (int u = 4; u < argc; ++u) {
+            Velto::shared().setBaseURL(argv[u]);
+            for (int i = 0; i < count; ++i) handedOver = Velto::fireEvent(argv[3]) && handedOver;
         }
-        return forkWhileFiring(1, 120s, [count] {
-            if (!fireMany(2'000)) return 3;  // what the first events make once stays out
-            const long before = residentBytes();
-            if (!fireMany(count)) return 3;
-            const long grown = residentBytes() - before;
-            std::fprintf(stderr, "grew by %ld bytes\n", grown);
-            return grown < 4 * 1024 * 1024 ? 0 : 4;
+        return mode == "exit" || (Velto::flush(20) && handedOver) ? 0 : 1;
+    }
+    Velto::shared().setBaseURL(argv[3]);
+    if (mode == "forks" && argc > 4) {
+        // A server of its own, so the child's event does not queue behind the parent's.
+        const std::string childURL = argv[4];
+        const int failed = forkWhileFiring(count, 10s, [&childURL] {
+            Velto::shared().setBaseURL(childURL);
+            return Velto::fireEvent(Event::LEAD) && Velto::flush(10) ? 0 : 1;
         });
+        Velto::shared().setBaseURL(childURL);
+        const bool sent = Velto::flush(60) && Velto::fireEvent(Event::LEAD) && Velto::flush(20);
+        if (!sent) std::fprintf(stderr, "the parent's last event failed\n");
+        return sent ? failed : 1;
     }
-    VeltoSDK::VeltoParams params("9.99", "EUR", "A1,B2", std::nullopt, std::nullopt);
-    for (int u = 3; u < argc; ++u) {
-        Velto::shared().setBaseURL(argv[u]);
-        for (int i = 0; i < count; ++i) Velto::fireEvent(VeltoSDK::Event::PURCHASE, &params);
-    }
-    if (mode == "exit") return 0;
-    return Velto::flush(20) ? 0 : 1;
+    return forkWhileFiring(1, 120s, [count] {
+        if (!fireMany(2'000)) return 3;  // what the first events make once stays out
+        const long before = residentBytes();
+        if (!fireMany(count)) return 3;
+        const long grown = residentBytes() - before;
+        std::fprintf(stderr, "grew by %ld bytes\n", grown);
+        return grown < 4 * 1024 * 1024 ? 0 : 4;
+    });
 }
