@@ -2,7 +2,10 @@
 
 #include <VeltoSDK/VeltoSDK.hpp>
 
+#include <fstream>
+
 #include "Sourcefiles/VeltoSettings.hpp"
+#include "platform/linux/CurlHttpClient.hpp"
 #include "tests/support/Fakes.hpp"
 #include "tests/support/Loopback.hpp"
 
@@ -11,19 +14,38 @@ namespace {
 
 using nlohmann::json;
 
+// The message of each completion line, in order, up to a transport error's number.
+std::vector<std::string> completions(const testing::CapturingOutput& output) {
+    std::vector<std::string> messages;
+    for (const std::string& line : output.lines()) {
+        if (line.find("[RequestManager]") == std::string::npos) continue;
+        const std::string message = line.substr(line.find(" -> ") + 4);
+        messages.push_back(message.substr(0, message.find(" (")));
+    }
+    return messages;
+}
+
 // The worked example over TLS to the collector in another process, then the collector's
-// refusals, each logged with its reason. Each test runs in a process of its own, so the HTTP
-// client is made after the variable is set. Untrusted, expired and other-host certificates are
-// refused in the reliability suite.
+// refusals and those of certificates for another host or that nobody trusts, each logged with
+// its reason. Each test runs in a process of its own, so the HTTP client is made after
+// CURL_CA_BUNDLE is set.
 TEST(EndToEnd, WorkedExampleArrivesOverHttpsAndRefusalsAreLogged) {
     testing::CapturingOutput output;
     platform::ScopedPlatform services([&](platform::Platform& p) { p.standardOutput = &output; });
-    const testing::TestCertificate& certificate = testing::testCertificate();
-    setenv("CURL_CA_BUNDLE", certificate.certFile.c_str(), 1);
-    testing::Collector collector({VELTO_COLLECTOR_PATH, "--tls-cert", certificate.certFile,
-                                  "--tls-key", certificate.keyFile, "--port", "0", "--pixel",
-                                  "px-e2e"});
-    const std::string base = collector.start();
+    const testing::TemporaryDirectory dir;
+    const auto valid = testing::writeCertificate(dir.path, "valid", "IP:127.0.0.1");
+    const auto otherHost = testing::writeCertificate(dir.path, "other", "DNS:other.velto.invalid");
+    const auto untrusted = testing::writeCertificate(dir.path, "untrusted", "IP:127.0.0.1");
+    std::ofstream(dir.path + "/trusted.pem")
+        << std::ifstream(valid.certFile).rdbuf() << std::ifstream(otherHost.certFile).rdbuf();
+    setenv("CURL_CA_BUNDLE", (dir.path + "/trusted.pem").c_str(), 1);
+    auto collector = [](const testing::TestCertificate& certificate) {
+        return std::make_unique<testing::Collector>(
+            std::vector<std::string>{VELTO_COLLECTOR_PATH, "--tls-cert", certificate.certFile,
+                                     "--tls-key", certificate.keyFile, "--pixel", "px-e2e"});
+    };
+    auto accepting = collector(valid);
+    const std::string base = accepting->start();
     ASSERT_TRUE(base.starts_with("https://"));
     Velto::shared().setBaseURL(base);
     Velto::initialize("px-e2e");
@@ -37,7 +59,7 @@ TEST(EndToEnd, WorkedExampleArrivesOverHttpsAndRefusalsAreLogged) {
     ASSERT_TRUE(Velto::fireEvent(Event::PURCHASE, &params));
     ASSERT_TRUE(Velto::flush(10));
 
-    json record = json::parse(collector.readLine().value_or("null"));
+    json record = json::parse(accepting->readLine().value_or("null"));
     EXPECT_EQ(record["verdict"], "ACCEPTED");
     EXPECT_EQ(record["method"], "POST");
     EXPECT_EQ(record["target"], "/velto/mob?e=Purchase&pi=px-e2e");
@@ -52,6 +74,7 @@ TEST(EndToEnd, WorkedExampleArrivesOverHttpsAndRefusalsAreLogged) {
         "custom": [{"k": "color", "v": ["red", "blue"]}], "appid": "com.example.shop",
         "v": "1.0.0", "os": "iOS 17.1", "devmake": "Apple",
         "ifa": "6D92078A-8246-4BA4-AE5B-76104861E7DC", "ifatype": "IDFA", "late": false})"));
+    HostInfo::reset();
 
     for (auto [pixel, event] :
          {std::pair{"px-e2e", "LevelUp"}, {"px-e2e", ""}, {"px-unknown", "Lead"}}) {
@@ -59,17 +82,57 @@ TEST(EndToEnd, WorkedExampleArrivesOverHttpsAndRefusalsAreLogged) {
         ASSERT_TRUE(Velto::fireEvent(event));
         ASSERT_TRUE(Velto::flush(10));
     }
-    std::vector<std::string> completions;
-    for (const std::string& line : output.lines())
-        if (line.find("[RequestManager]") != std::string::npos)
-            completions.push_back(line.substr(line.find(" -> ") + 4));
-    EXPECT_EQ(completions, (std::vector<std::string>{
-                               "Data Posted Successfully",
-                               "Error: Velto server does not support Event",
-                               "Error: Event field is missing",
-                               "Error: Velto server does not recognize Velto Id",
-                           }));
-    HostInfo::reset();
+    // Trusted through SSL_CERT_FILE by a client made after it is set, only a certificate for
+    // the host that is trusted is accepted.
+    ::unsetenv("CURL_CA_BUNDLE");
+    ::setenv("SSL_CERT_FILE", (dir.path + "/trusted.pem").c_str(), 1);
+    static auto* client = new platform::linux_os::CurlHttpClient();  // lives on, as clients do
+    platform::ScopedPlatform usingIt([&](platform::Platform& p) {
+        p.httpClient = client;
+        p.standardOutput = &output;
+    });
+    Velto::initialize("px-e2e");
+    for (const auto& certificate : {valid, otherHost, untrusted}) {
+        auto server = collector(certificate);
+        Velto::shared().setBaseURL(server->start());
+        ASSERT_TRUE(Velto::fireEvent(Event::LEAD));
+        ASSERT_TRUE(Velto::flush(10));
+    }
+    EXPECT_EQ(completions(output), (std::vector<std::string>{
+                                       "Data Posted Successfully",
+                                       "Error: Velto server does not support Event",
+                                       "Error: Event field is missing",
+                                       "Error: Velto server does not recognize Velto Id",
+                                       "Data Posted Successfully",
+                                       "Error: calling Post APi Optional(curl error 60",
+                                       "Error: calling Post APi Optional(curl error 60",
+                                   }));
+}
+
+// libcurl takes its proxy from the environment, as the README promises: the request goes to
+// the proxy with the whole URL as its target, and the collection host is never resolved here.
+TEST(EndToEnd, EventsGoThroughTheProxyNamedInTheEnvironment) {
+    testing::CapturingOutput output;
+    platform::ScopedPlatform services([&](platform::Platform& p) { p.standardOutput = &output; });
+    std::mutex mutex;
+    std::string requestLine;
+    testing::LoopbackServer proxy([&](const std::string& request) {
+        std::lock_guard lock(mutex);
+        requestLine = request.substr(0, request.find('\r'));
+        return testing::httpAnswer("200 OK");
+    });
+    ::setenv("http_proxy", proxy.url("").c_str(), 1);
+    ::unsetenv("no_proxy");
+    ::unsetenv("NO_PROXY");
+
+    Velto::shared().setBaseURL("http://collect.velto.invalid/velto/mob?");
+    Velto::initialize("px-proxy");
+    ASSERT_TRUE(Velto::fireEvent(Event::LEAD));
+    ASSERT_TRUE(Velto::flush(10));
+    std::lock_guard lock(mutex);
+    EXPECT_EQ(requestLine,
+              "POST http://collect.velto.invalid/velto/mob?e=Lead&pi=px-proxy HTTP/1.1");
+    EXPECT_EQ(completions(output), std::vector<std::string>{"Data Posted Successfully"});
 }
 
 }  // namespace

@@ -1,9 +1,6 @@
 #include <VeltoSDK/VeltoSDK.hpp>
 
-#include <fstream>
-
 #include "Sourcefiles/RequestManager.hpp"
-#include "platform/linux/CurlHttpClient.hpp"
 #include "tests/support/Loopback.hpp"
 
 namespace VeltoSDK::testing {
@@ -185,42 +182,6 @@ TEST_F(Faults, NoTransferOutlivesItsDeadline) {
     stalled.reset();  // the six are reset now
     EXPECT_TRUE(Velto::flush(10));
     EXPECT_EQ(lines.transportErrors, 9);
-}
-
-// Certificates are trusted through SSL_CERT_FILE here (CURL_CA_BUNDLE elsewhere); trust alone
-// must not be enough.
-TEST_F(Faults, TlsAcceptsOnlyATrustedCertificateForTheHost) {
-    const TemporaryDirectory dir;
-    const std::tuple<const char*, const char*, bool, int> cases[] = {
-        // name, subject alternative name, trusted, accepted
-        {"valid", "IP:127.0.0.1", true, 1},
-        {"otherhost", "DNS:other.velto.invalid", true, 0},
-        {"untrusted", "IP:127.0.0.1", false, 0},
-    };
-    std::ofstream bundle(dir.path + "/bundle.pem");
-    for (const auto& [name, altName, trusted, _] : cases) {
-        auto cert = writeCertificate(dir.path, name, altName);
-        if (trusted) bundle << std::ifstream(cert.certFile).rdbuf();
-    }
-    bundle.close();
-    ::unsetenv("CURL_CA_BUNDLE");
-    ::setenv("SSL_CERT_FILE", (dir.path + "/bundle.pem").c_str(), 1);
-    static auto* client = new platform::linux_os::CurlHttpClient();  // lives on, as clients do
-    platform::ScopedPlatform usingTheBundle([this](platform::Platform& p) {
-        p.httpClient = client;
-        p.standardOutput = &lines;
-    });
-
-    for (const auto& [name, altName, trusted, accepted] : cases) {
-        const std::string base = dir.path + "/" + name;
-        Collector collector({VELTO_COLLECTOR_PATH, "--tls-cert", base + ".crt", "--tls-key",
-                             base + ".key", "--no-ui"});
-        const int before = lines.successes;
-        ASSERT_TRUE(fireAt(collector.start())) << name;
-        ASSERT_TRUE(Velto::flush(10)) << name;
-        EXPECT_EQ(lines.successes - before, accepted) << name;
-    }
-    EXPECT_EQ(lines.transportErrors, 2);
 }
 
 }  // namespace
