@@ -1,9 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 #include "platform/DeviceInfo.hpp"
-#include "platform/Platform.hpp"
 
 namespace VeltoSDK::platform {
 namespace {
@@ -19,20 +16,6 @@ TEST(DeviceInfoTest, VersionsCompareAsDottedNumbers) {
             EXPECT_EQ(versionIsAtLeast(version, 14, 0, 0), expected) << '"' << version << '"';
     EXPECT_TRUE(versionIsAtLeast("14.2", 14, 1, 9));
     EXPECT_FALSE(versionIsAtLeast("14.2", 14, 2, 1));
-}
-
-TEST(DeviceInfoTest, EnvironmentNameWithAnEqualsSignMatchesNothing) {
-    DeviceInfo& device = *linuxPlatform().deviceInfo;
-    setenv("VELTOSDK_TEST_VARIABLE", "B=C", 1);
-    EXPECT_EQ(device.environmentValue("VELTOSDK_TEST_VARIABLE"), "B=C");
-    EXPECT_EQ(device.environmentValue("VELTOSDK_TEST_VARIABLE=B"), std::nullopt);
-    EXPECT_EQ(device.environmentValue(std::string_view("VELTOSDK_TEST_VARIABLE\0", 23)),
-              std::nullopt);
-    unsetenv("VELTOSDK_TEST_VARIABLE");
-    const std::string longName(100, 'V');  // longer than a name is usually
-    setenv(longName.c_str(), "long", 1);
-    EXPECT_EQ(device.environmentValue(longName), "long");
-    unsetenv(longName.c_str());
 }
 
 }  // namespace
