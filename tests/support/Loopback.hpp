@@ -15,7 +15,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
-#include <mutex>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -28,28 +27,19 @@
 #include "platform/Platform.hpp"
 #include "platform/StandardOutput.hpp"
 
-extern char** environ;
-
 namespace VeltoSDK::testing {
 
 using namespace std::chrono_literals;
 
 inline constexpr int kClosedOutput = -2;
 
-// Starts `args` with the extra environment entries, standard output on `out` (discarded when
-// -1, closed when kClosedOutput) and standard error discarded. The test decides which certificates
-// a child trusts. SIGPIPE starts at its default, as in a host the test runner did not start.
-inline pid_t spawn(std::vector<std::string> args, std::vector<std::string> env = {}, int out = -1) {
-    for (char** e = environ; *e; ++e) {
-        std::string_view entry = *e;
-        if (!entry.starts_with("CURL_CA_BUNDLE=") && !entry.starts_with("SSL_CERT_FILE="))
-            env.emplace_back(entry);
-    }
-    std::vector<char*> argv, envp;
+// Starts `args`, standard output on `out` (discarded when -1, closed when kClosedOutput) and
+// standard error discarded. SIGPIPE starts at its default, as in a host the test runner did not
+// start.
+inline pid_t spawn(std::vector<std::string> args, int out = -1) {
+    std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
-    for (auto& e : env) envp.push_back(e.data());
     argv.push_back(nullptr);
-    envp.push_back(nullptr);
     const int devNull = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
     const pid_t pid = ::fork();
     if (pid == 0) {  // only async-signal-safe calls from here on
@@ -60,7 +50,7 @@ inline pid_t spawn(std::vector<std::string> args, std::vector<std::string> env =
         ::dup2(devNull, STDERR_FILENO);
         out == kClosedOutput ? ::close(STDOUT_FILENO)
                              : ::dup2(out >= 0 ? out : devNull, STDOUT_FILENO);
-        ::execve(argv[0], argv.data(), envp.data());
+        ::execv(argv[0], argv.data());
         ::_exit(127);
     }
     ::close(devNull);
@@ -118,22 +108,23 @@ inline const TestCertificate& testCertificate() {
     return made;
 }
 
-// The collector (args[0]) as a child process whose standard output is read line by line.
-class Collector {
+// A child process (the collector, a host) whose standard output is read line by line.
+class ChildProcess {
 public:
-    explicit Collector(std::vector<std::string> args) {
+    explicit ChildProcess(std::vector<std::string> args) {
         int fds[2];
         if (pipe2(fds, O_CLOEXEC) != 0) return;
-        pid_ = spawn(std::move(args), {}, fds[1]);
+        pid_ = spawn(std::move(args), fds[1]);
         close(fds[1]);
         out_ = fds[0];
     }
-    ~Collector() {
+    ~ChildProcess() {
         if (pid_ > 0 && kill(pid_, SIGKILL) == 0) exitCode(pid_);
         if (out_ >= 0) close(out_);
     }
 
-    // The next line of standard output; none when the collector is silent for `timeout`.
+    // The next line of standard output; none at its end or when the child is silent for
+    // `timeout`.
     std::optional<std::string> readLine(std::chrono::milliseconds timeout = 5s) {
         const auto deadline = std::chrono::steady_clock::now() + timeout;
         for (size_t newline; (newline = buffer_.find('\n')) == std::string::npos;) {
@@ -165,6 +156,7 @@ private:
     int out_ = -1;
     std::string buffer_;
 };
+using Collector = ChildProcess;
 
 // Reads one request whole (the client then has sent all it will send of it); "" when the
 // connection ends first.
@@ -198,10 +190,10 @@ inline std::string httpAnswer(std::string_view status, std::string_view body = "
 // The answer of a server that takes every event.
 inline std::string answer200(const std::string&) { return httpAnswer("200 OK"); }
 
-// A loopback port of its own. Given `answer`, it serves each connection on a thread of its own
-// and sends each request whole what `answer` makes of it, closing the connection instead when
-// that is "". Without one it takes connections into the kernel's backlog and answers only what a
-// test sends by hand. Not listening, it refuses every connection.
+// A loopback port of its own. Given `answer`, it serves each connection on a thread of its own,
+// answering each request with what `answer` makes of it. Without one it takes connections into
+// the kernel's backlog and answers only what a test sends by hand. Not listening, it refuses
+// every connection.
 class LoopbackServer {
 public:
     using Answer = std::function<std::string(const std::string& request)>;
@@ -254,8 +246,7 @@ private:
             threads_.emplace_back([this, connection] {
                 for (std::string request; !(request = readRequest(connection)).empty();) {
                     ++requests;
-                    const std::string answer = answer_(request);
-                    if (answer.empty() || !sendAll(connection, answer)) break;
+                    if (!sendAll(connection, answer_(request))) break;
                 }
                 ::shutdown(connection, SHUT_RDWR);
             });
