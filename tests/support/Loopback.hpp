@@ -245,8 +245,9 @@ private:
             served_.push_back(connection);
             threads_.emplace_back([this, connection] {
                 for (std::string request; !(request = readRequest(connection)).empty();) {
-                    ++requests;
-                    if (!sendAll(connection, answer_(request))) break;
+                    const std::string answer = answer_(request);
+                    ++requests;  // after the answer: who sees the count sees what it did
+                    if (!sendAll(connection, answer)) break;
                 }
                 ::shutdown(connection, SHUT_RDWR);
             });
