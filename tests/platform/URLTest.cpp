@@ -15,25 +15,20 @@ TEST(URLTest, KeepsTheTextAsGivenWhateverItsScheme) {
     // The transport answers other schemes with a non-HTTP response, so they must parse.
     EXPECT_EQ(URL::fromString("ftp://127.0.0.1/x")->scheme(), "ftp");
     for (const char* ok : {"http://127.0.0.1/a%2Fb?c=%aF#f", "http://[::1]:8080/x",
-                           "http://127.0.0.1/~user/a-b_c.d!$'()*+,;=:@"}) {
+                           "http://127.0.0.1/~user/a-b_c.d!$'()*+,;=:@"})
         EXPECT_TRUE(parses(ok)) << ok;
-    }
 }
 
 TEST(URLTest, RefusalClasses) {
     // Blank text, text that is no absolute URL, and a percent without two hex digits.
     for (const char* text :
          {"", " ", "127.0.0.1/velto/mob?e=x", "http://", "http://127.0.0.1:99999/",
-          "http://127.0.0.1/?e=100%", "http://127.0.0.1/?e=%4", "http://127.0.0.1/?e=%4g&pi=1"}) {
+          "http://127.0.0.1/?e=100%", "http://127.0.0.1/?e=%4", "http://127.0.0.1/?e=%4g&pi=1"})
         EXPECT_FALSE(parses(text)) << '"' << text << '"';
-    }
     // Characters a URL may not hold, NUL included (it must not cut the text short).
-    std::string refused = " \"<>\\^`{|}\x01\t\n\r\x7f\x80\xC3\xFF";
-    refused.push_back('\0');
-    for (char c : refused) {
+    for (char c : std::string(" \"<>\\^`{|}\x01\t\n\r\x7f\x80\xC3\xFF\0", 19))
         EXPECT_FALSE(parses(std::string("http://127.0.0.1/mob?e=Pur") + c + "chase&pi=1"))
             << "byte " << int(static_cast<unsigned char>(c));
-    }
 }
 
 }  // namespace
