@@ -75,6 +75,15 @@ TEST_F(RequestManagerTest, EveryRowOfTheDecisionTable) {
                                          line.substr(line.find(" -> ") + 4), 1}}))
             << line;
     }
+    // A server's answer is escaped on its line, so it cannot forge another, and is handed to
+    // the host as it came.
+    output.clear();
+    told.clear();
+    const std::string forged = "oops\n" + success + "\x1b[2J";
+    const URLResponse oops{500};
+    RequestManager::handleCompletion("Lead", forged, &oops, nullptr);
+    EXPECT_EQ(output.lines(), std::vector<std::string>{E + "oops\\n" + success + "\\u001b[2J"});
+    EXPECT_EQ(std::get<4>(told.at(0)), "Error: " + forged);
 }
 
 }  // namespace
