@@ -190,14 +190,7 @@ protected:
 
 private:
     platform::ScopedPlatform fakes_{[this](platform::Platform& p) {
-        p = {.bundleInfo = &bundle,
-             .clock = &clock,
-             .deviceInfo = &device,
-             .httpClient = p.httpClient,
-             .localeInfo = &locale,
-             .mainQueue = &mainQueue,
-             .networkReachability = &reachability,
-             .standardOutput = &output};
+        p = {&bundle, &clock, &device, p.httpClient, &locale, &mainQueue, &reachability, &output};
     }};
     // The shared settings stamp init_time when they are made: made under the fake clock, it is
     // a known value (1700000000000) in every test.
