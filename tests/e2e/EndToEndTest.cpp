@@ -32,20 +32,25 @@ std::vector<std::string> completions(const testing::CapturingOutput& output) {
 TEST(EndToEnd, WorkedExampleArrivesOverHttpsAndRefusalsAreLogged) {
     testing::CapturingOutput output;
     platform::ScopedPlatform services([&](platform::Platform& p) { p.standardOutput = &output; });
+    // Collectors with certificates for this host, for another one, and for this host but
+    // trusted by nobody.
     const testing::TemporaryDirectory dir;
-    const auto valid = testing::writeCertificate(dir.path, "valid", "IP:127.0.0.1");
-    const auto otherHost = testing::writeCertificate(dir.path, "other", "DNS:other.velto.invalid");
-    const auto untrusted = testing::writeCertificate(dir.path, "untrusted", "IP:127.0.0.1");
-    std::ofstream(dir.path + "/trusted.pem")
-        << std::ifstream(valid.certFile).rdbuf() << std::ifstream(otherHost.certFile).rdbuf();
-    setenv("CURL_CA_BUNDLE", (dir.path + "/trusted.pem").c_str(), 1);
-    auto collector = [](const testing::TestCertificate& certificate) {
-        return std::make_unique<testing::Collector>(
+    std::ofstream trusted(dir.path + "/trusted.pem");
+    std::vector<std::unique_ptr<testing::Collector>> collectors;
+    std::vector<std::string> urls;
+    for (std::string_view name : {"valid", "other", "untrusted"}) {
+        const auto certificate =
+            testing::writeCertificate(dir.path, std::string(name),
+                                      name == "other" ? "DNS:other.velto.invalid" : "IP:127.0.0.1");
+        if (name != "untrusted") trusted << std::ifstream(certificate.certFile).rdbuf();
+        collectors.push_back(std::make_unique<testing::Collector>(
             std::vector<std::string>{VELTO_COLLECTOR_PATH, "--tls-cert", certificate.certFile,
-                                     "--tls-key", certificate.keyFile, "--pixel", "px-e2e"});
-    };
-    auto accepting = collector(valid);
-    const std::string base = accepting->start();
+                                     "--tls-key", certificate.keyFile, "--pixel", "px-e2e"}));
+        urls.push_back(collectors.back()->start());
+    }
+    trusted.close();
+    setenv("CURL_CA_BUNDLE", (dir.path + "/trusted.pem").c_str(), 1);
+    const std::string base = urls[0];
     ASSERT_TRUE(base.starts_with("https://"));
     Velto::shared().setBaseURL(base);
     Velto::initialize("px-e2e");
@@ -59,7 +64,7 @@ TEST(EndToEnd, WorkedExampleArrivesOverHttpsAndRefusalsAreLogged) {
     ASSERT_TRUE(Velto::fireEvent(Event::PURCHASE, &params));
     ASSERT_TRUE(Velto::flush(10));
 
-    json record = json::parse(accepting->readLine().value_or("null"));
+    json record = json::parse(collectors[0]->readLine().value_or("null"));
     EXPECT_EQ(record["verdict"], "ACCEPTED");
     EXPECT_EQ(record["method"], "POST");
     EXPECT_EQ(record["target"], "/velto/mob?e=Purchase&pi=px-e2e");
@@ -74,7 +79,6 @@ TEST(EndToEnd, WorkedExampleArrivesOverHttpsAndRefusalsAreLogged) {
         "custom": [{"k": "color", "v": ["red", "blue"]}], "appid": "com.example.shop",
         "v": "1.0.0", "os": "iOS 17.1", "devmake": "Apple",
         "ifa": "6D92078A-8246-4BA4-AE5B-76104861E7DC", "ifatype": "IDFA", "late": false})"));
-    HostInfo::reset();
 
     for (auto [pixel, event] :
          {std::pair{"px-e2e", "LevelUp"}, {"px-e2e", ""}, {"px-unknown", "Lead"}}) {
@@ -92,9 +96,8 @@ TEST(EndToEnd, WorkedExampleArrivesOverHttpsAndRefusalsAreLogged) {
         p.standardOutput = &output;
     });
     Velto::initialize("px-e2e");
-    for (const auto& certificate : {valid, otherHost, untrusted}) {
-        auto server = collector(certificate);
-        Velto::shared().setBaseURL(server->start());
+    for (const std::string& url : urls) {
+        Velto::shared().setBaseURL(url);
         ASSERT_TRUE(Velto::fireEvent(Event::LEAD));
         ASSERT_TRUE(Velto::flush(10));
     }

@@ -59,7 +59,8 @@ TEST(HostProcess, OutsideTextsCannotForgeLines) {
 // Returning from main while transfers are in flight (to a stalled server, over HTTP or over
 // TLS) neither crashes nor hangs the process.
 TEST(HostProcess, ReturningFromMainMidTransferExitsCleanly) {
-    const TestCertificate& certificate = testCertificate();
+    const TemporaryDirectory dir;
+    const TestCertificate certificate = writeCertificate(dir.path, "cert", "IP:127.0.0.1");
     LoopbackServer plain(answer200), stalled;
     Collector secure({VELTO_COLLECTOR_PATH, "--tls-cert", certificate.certFile, "--tls-key",
                       certificate.keyFile, "--no-ui", "--out", "/dev/null"});

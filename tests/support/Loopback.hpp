@@ -101,13 +101,6 @@ inline TestCertificate writeCertificate(const std::string& directory, const std:
     return {base + ".crt", base + ".key"};
 }
 
-// A certificate for 127.0.0.1, made once per test process.
-inline const TestCertificate& testCertificate() {
-    static const TemporaryDirectory dir;
-    static const TestCertificate made = writeCertificate(dir.path, "cert", "IP:127.0.0.1");
-    return made;
-}
-
 // A child process (the collector, a host) whose standard output is read line by line.
 class ChildProcess {
 public:
