@@ -5,7 +5,6 @@
 #include <fstream>
 
 #include "Sourcefiles/VeltoSettings.hpp"
-#include "platform/linux/CurlHttpClient.hpp"
 #include "tests/support/Fakes.hpp"
 #include "tests/support/Loopback.hpp"
 
@@ -86,15 +85,6 @@ TEST(EndToEnd, WorkedExampleArrivesOverHttpsAndRefusalsAreLogged) {
         ASSERT_TRUE(Velto::fireEvent(event));
         ASSERT_TRUE(Velto::flush(10));
     }
-    // Trusted through SSL_CERT_FILE by a client made after it is set, only a certificate for
-    // the host that is trusted is accepted.
-    ::unsetenv("CURL_CA_BUNDLE");
-    ::setenv("SSL_CERT_FILE", (dir.path + "/trusted.pem").c_str(), 1);
-    static auto* client = new platform::linux_os::CurlHttpClient();  // lives on, as clients do
-    platform::ScopedPlatform usingIt([&](platform::Platform& p) {
-        p.httpClient = client;
-        p.standardOutput = &output;
-    });
     Velto::initialize("px-e2e");
     for (const std::string& url : urls) {
         Velto::shared().setBaseURL(url);
