@@ -64,7 +64,7 @@ TEST_F(Faults, AnEventIsSentAtMostOnce) {
 // A connection idle for 4 s is not reused: servers commonly close theirs after 5 s, and one
 // that closes just as a request goes out on it costs that event.
 TEST_F(Faults, ConnectionsIdleForFourSecondsAreNotReused) {
-    LoopbackServer server([](const std::string&) { return httpAnswer("200 OK"); });
+    LoopbackServer server(answer200);
     for (const auto pause : {0ms, 0ms, 4500ms}) {
         std::this_thread::sleep_for(pause);
         EXPECT_TRUE(fireAt(server.url()));
