@@ -3,7 +3,6 @@
 #include <VeltoSDK/VeltoSDK.hpp>
 
 #include "Sourcefiles/RequestManager.hpp"
-#include "platform/linux/CurlHttpClient.hpp"
 #include "tests/support/Loopback.hpp"
 
 namespace VeltoSDK::testing {
@@ -19,7 +18,7 @@ using Load = LoopbackTest;
 // a line.
 TEST_F(Load, PendingTransfersAreBoundedInCountAndBytes) {
     constexpr int kEvents = 20'000;
-    constexpr int kBound = static_cast<int>(platform::linux_os::kMaxTransfers);
+    constexpr int kBound = 10'000;  // transfers pending at once
     std::optional<LoopbackServer> stalled(std::in_place);
     Velto::shared().setBaseURL(stalled->url());
     Velto::initialize("px-burst");
