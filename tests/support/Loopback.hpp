@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -233,7 +234,10 @@ public:
 
 private:
     void serve() {
-        for (int connection; (connection = ::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC)) >= 0;) {
+        for (;;) {  // until the destructor shuts the port
+            const int connection = ::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
+            if (connection < 0 && (errno == EINTR || errno == ECONNABORTED)) continue;
+            if (connection < 0) return;
             ++connections;
             served_.push_back(connection);
             threads_.emplace_back([this, connection] {
