@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <future>
 #include <memory>
-#include <mutex>
 #include <stdexcept>
 #include <thread>
 #include <vector>
@@ -13,35 +13,31 @@
 namespace VeltoSDK::platform {
 namespace {
 
-// Tasks run in order on one other thread; a throwing task does not stop the queue, and a task
-// may queue another without waiting on the queue's lock; an idle queue is woken by a task.
+using namespace std::chrono_literals;
+
+// Tasks run in order on one other thread; a throwing task does not stop the queue, a task may
+// queue another without waiting on the queue's lock, and an idle queue is woken by a task.
 TEST(MainQueueTest, RunsTasksInOrderOnOneOtherThread) {
     MainQueue& queue = *linuxPlatform().mainQueue;
-    struct Seen {
-        std::mutex mutex;
-        std::vector<std::pair<int, std::thread::id>> ran;
-        std::promise<void> done;
-    };
-    auto seen = std::make_shared<Seen>();  // shared: the last task may outlive the test
-    auto record = [seen](int i) {
-        std::lock_guard lock(seen->mutex);
-        seen->ran.emplace_back(i, std::this_thread::get_id());
-    };
-    for (int i = 0; i < 500; ++i) queue.async([record, i] { record(i); });
+    // Shared: the last task may outlive the test. Each task records its thread when all before
+    // it have.
+    auto ran = std::make_shared<std::vector<std::thread::id>>();
+    auto done = std::make_shared<std::promise<void>>(),
+         later = std::make_shared<std::promise<void>>();
+    for (size_t i = 0; i < 500; ++i)
+        queue.async([ran, i] {
+            if (ran->size() == i) ran->push_back(std::this_thread::get_id());
+        });
     queue.async([] { throw std::runtime_error("task failed"); });
-    queue.async([&queue, seen] { queue.async([seen] { seen->done.set_value(); }); });
-    ASSERT_EQ(seen->done.get_future().wait_for(std::chrono::seconds(30)),
-              std::future_status::ready);
-    // Once the queue has gone idle, the next task wakes it.
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    auto later = std::make_shared<std::promise<void>>();
+    queue.async([&queue, done] { queue.async([done] { done->set_value(); }); });
+    ASSERT_EQ(done->get_future().wait_for(30s), std::future_status::ready);
+    std::this_thread::sleep_for(20ms);  // idle by now
     queue.async([later] { later->set_value(); });
-    ASSERT_EQ(later->get_future().wait_for(std::chrono::seconds(30)), std::future_status::ready);
+    ASSERT_EQ(later->get_future().wait_for(30s), std::future_status::ready);
 
-    std::lock_guard lock(seen->mutex);
-    ASSERT_EQ(seen->ran.size(), 500u);
-    EXPECT_NE(seen->ran[0].second, std::this_thread::get_id());
-    for (int i = 0; i < 500; ++i) EXPECT_EQ(seen->ran[i], std::pair(i, seen->ran[0].second));
+    ASSERT_EQ(ran->size(), 500u);
+    EXPECT_NE(ran->front(), std::this_thread::get_id());
+    EXPECT_EQ(std::count(ran->begin(), ran->end(), ran->front()), 500);
 }
 
 }  // namespace

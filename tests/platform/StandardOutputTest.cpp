@@ -24,13 +24,11 @@ TEST(StandardOutputTest, StuckPipeDropsWholeLinesAndCountsThem) {
     EXPECT_EQ(::fcntl(fds[1], F_GETFL) & O_NONBLOCK, 0) << "the host's description is untouched";
 
     std::string drained(static_cast<size_t>(capacity), '\0');
-    ssize_t n = ::read(fds[0], drained.data(), drained.size());
-    ASSERT_GT(n, 0);
-    drained.resize(static_cast<size_t>(n));
-    ASSERT_EQ(drained.size() % line.size(), 0u) << "only whole lines";
+    drained.resize(std::max<ssize_t>(0, ::read(fds[0], drained.data(), drained.size())));
     const size_t kept = drained.size() / line.size();
-    for (size_t at = 0; at < drained.size(); at += line.size())
-        ASSERT_EQ(drained.compare(at, line.size(), line), 0) << "line " << at / line.size();
+    std::string whole;
+    for (size_t i = 0; i < kept; ++i) whole += line;
+    EXPECT_TRUE(kept > 0 && drained == whole) << "only whole lines";
 
     output->write("back\n");
     EXPECT_EQ(output->takeDroppedLineCount(), written - kept);

@@ -8,7 +8,6 @@
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -50,9 +49,9 @@ public:
         std::vector<std::string> lines;
         for (std::string text : writes()) {
             text.erase(0, text.find(' ', text.find(' ') + 1) + 1);
-            if (text.ends_with('\n')) text.pop_back();
-            lines.push_back(std::regex_replace(text, std::regex(R"(\]:\d+ )"), "] ",
-                                               std::regex_constants::format_first_only));
+            const size_t number = text.find("]:") + 1, end = text.find(' ', number);
+            if (number != 0) text.erase(number, end - number);
+            lines.push_back(text.ends_with('\n') ? text.substr(0, text.size() - 1) : text);
         }
         return lines;
     }
@@ -68,8 +67,7 @@ private:
 
 class FakeLocale final : public platform::LocaleInfo {
 public:
-    std::string locale = "en_US";
-    std::string zone = "UTC";
+    std::string locale = "en_US", zone = "UTC";
     std::optional<std::string> language = "en";
     std::string localeName() override { return locale; }
     std::string timeZoneId() override { return zone; }
@@ -120,8 +118,7 @@ public:
 
 class FakeBundleInfo final : public platform::BundleInfo {
 public:
-    std::optional<std::string> appId = "com.example.shop";
-    std::optional<std::string> version = "1.0";
+    std::optional<std::string> appId = "com.example.shop", version = "1.0";
     std::optional<std::string> mainBundleIdentifier() override { return appId; }
     std::optional<std::string> libraryShortVersion() override { return version; }
 };
@@ -193,14 +190,7 @@ protected:
 
 private:
     platform::ScopedPlatform fakes_{[this](platform::Platform& p) {
-        p = {.bundleInfo = &bundle,
-             .clock = &clock,
-             .deviceInfo = &device,
-             .httpClient = p.httpClient,
-             .localeInfo = &locale,
-             .mainQueue = &mainQueue,
-             .networkReachability = &reachability,
-             .standardOutput = &output};
+        p = {&bundle, &clock, &device, p.httpClient, &locale, &mainQueue, &reachability, &output};
     }};
     // The shared settings stamp init_time when they are made: made under the fake clock, it is
     // a known value (1700000000000) in every test.

@@ -4,21 +4,18 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <httplib.h>
-#include <openssl/pem.h>
-#include <openssl/x509v3.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <memory>
+#include <functional>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -31,28 +28,19 @@
 #include "platform/Platform.hpp"
 #include "platform/StandardOutput.hpp"
 
-extern char** environ;
-
 namespace VeltoSDK::testing {
 
 using namespace std::chrono_literals;
 
 inline constexpr int kClosedOutput = -2;
 
-// Starts `args` with the extra environment entries, standard output on `out` (discarded when
-// -1, closed when kClosedOutput) and standard error discarded. The test decides which certificates
-// a child trusts. SIGPIPE starts at its default, as in a host the test runner did not start.
-inline pid_t spawn(std::vector<std::string> args, std::vector<std::string> env = {}, int out = -1) {
-    for (char** e = environ; *e; ++e) {
-        std::string_view entry = *e;
-        if (!entry.starts_with("CURL_CA_BUNDLE=") && !entry.starts_with("SSL_CERT_FILE="))
-            env.emplace_back(entry);
-    }
-    std::vector<char*> argv, envp;
+// Starts `args`, standard output on `out` (discarded when -1, closed when kClosedOutput) and
+// standard error discarded. SIGPIPE starts at its default, as in a host the test runner did not
+// start.
+inline pid_t spawn(std::vector<std::string> args, int out = -1) {
+    std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
-    for (auto& e : env) envp.push_back(e.data());
     argv.push_back(nullptr);
-    envp.push_back(nullptr);
     const int devNull = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
     const pid_t pid = ::fork();
     if (pid == 0) {  // only async-signal-safe calls from here on
@@ -63,7 +51,7 @@ inline pid_t spawn(std::vector<std::string> args, std::vector<std::string> env =
         ::dup2(devNull, STDERR_FILENO);
         out == kClosedOutput ? ::close(STDOUT_FILENO)
                              : ::dup2(out >= 0 ? out : devNull, STDOUT_FILENO);
-        ::execve(argv[0], argv.data(), envp.data());
+        ::execv(argv[0], argv.data());
         ::_exit(127);
     }
     ::close(devNull);
@@ -101,72 +89,36 @@ struct TestCertificate {
     std::string certFile, keyFile;
 };
 
-// Writes a self-signed certificate and key to `directory`/`name`.{crt,key}, valid from
-// `fromDays` to `untilDays` days from now, for `subjectAltName` ("IP:127.0.0.1", "DNS:...").
-// The command-line tool cannot date a certificate in the past, hence the library.
+// A self-signed certificate and its key, `directory`/`name`.{crt,key}, valid for two days and
+// for `subjectAltName` ("IP:127.0.0.1", "DNS:...").
 inline TestCertificate writeCertificate(const std::string& directory, const std::string& name,
-                                        const std::string& subjectAltName, int fromDays,
-                                        int untilDays) {
-    std::unique_ptr<EVP_PKEY, decltype(&EVP_PKEY_free)> key(EVP_EC_gen("P-256"), EVP_PKEY_free);
-    std::unique_ptr<X509, decltype(&X509_free)> cert(X509_new(), X509_free);
-    if (!key || !cert) throw std::runtime_error("cannot make a key");
-    X509* x = cert.get();
-    X509_set_version(x, 2);
-    ASN1_INTEGER_set(X509_get_serialNumber(x), static_cast<long>(std::rand()) + 1);
-    X509_gmtime_adj(X509_getm_notBefore(x), fromDays * 86400L);
-    X509_gmtime_adj(X509_getm_notAfter(x), untilDays * 86400L);
-    X509_set_pubkey(x, key.get());
-    X509_NAME* subject = X509_get_subject_name(x);
-    X509_NAME_add_entry_by_txt(subject, "CN", MBSTRING_ASC,
-                               reinterpret_cast<const unsigned char*>(name.c_str()), -1, -1, 0);
-    X509_set_issuer_name(x, subject);
-    X509V3_CTX context;
-    X509V3_set_ctx_nodb(&context);
-    X509V3_set_ctx(&context, x, x, nullptr, nullptr, 0);
-    for (auto [nid, value] : {std::pair{NID_basic_constraints, std::string("critical,CA:TRUE")},
-                              std::pair{NID_subject_alt_name, subjectAltName}}) {
-        X509_EXTENSION* extension = X509V3_EXT_conf_nid(nullptr, &context, nid, value.c_str());
-        if (!extension) throw std::runtime_error("bad extension " + value);
-        X509_add_ext(x, extension, -1);
-        X509_EXTENSION_free(extension);
-    }
-    if (X509_sign(x, key.get(), EVP_sha256()) <= 0) throw std::runtime_error("cannot sign");
-
+                                        const std::string& subjectAltName) {
     const std::string base = directory + "/" + name;
-    auto save = [&](const std::string& path, auto write) {
-        std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "w"), std::fclose);
-        if (!file || !write(file.get())) throw std::runtime_error("cannot write " + path);
-    };
-    save(base + ".key", [&](FILE* f) {
-        return PEM_write_PrivateKey(f, key.get(), nullptr, nullptr, 0, nullptr, nullptr);
-    });
-    save(base + ".crt", [&](FILE* f) { return PEM_write_X509(f, x); });
+    const std::string command =
+        "openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -days 2 -subj /CN=" +
+        name + " -addext subjectAltName=" + subjectAltName + " -keyout " + base + ".key -out " +
+        base + ".crt >/dev/null 2>&1";
+    if (std::system(command.c_str()) != 0) throw std::runtime_error("cannot make " + base);
     return {base + ".crt", base + ".key"};
 }
 
-// A certificate for 127.0.0.1, made once per test process.
-inline const TestCertificate& testCertificate() {
-    static const TemporaryDirectory dir;
-    static const TestCertificate made = writeCertificate(dir.path, "cert", "IP:127.0.0.1", -1, 2);
-    return made;
-}
-
-// The collector (args[0]) as a child process whose standard output is read line by line.
-class Collector {
+// A child process (the collector, a host) whose standard output is read line by line.
+class ChildProcess {
 public:
-    explicit Collector(std::vector<std::string> args) {
+    explicit ChildProcess(std::vector<std::string> args) {
         int fds[2];
         if (pipe2(fds, O_CLOEXEC) != 0) return;
-        pid_ = spawn(std::move(args), {}, fds[1]);
+        pid_ = spawn(std::move(args), fds[1]);
         close(fds[1]);
         out_ = fds[0];
     }
-    ~Collector() {
+    ~ChildProcess() {
         if (pid_ > 0 && kill(pid_, SIGKILL) == 0) exitCode(pid_);
         if (out_ >= 0) close(out_);
     }
 
-    // The next line of standard output; none when the collector is silent for `timeout`.
+    // The next line of standard output; none at its end or when the child is silent for
+    // `timeout`.
     std::optional<std::string> readLine(std::chrono::milliseconds timeout = 5s) {
         const auto deadline = std::chrono::steady_clock::now() + timeout;
         for (size_t newline; (newline = buffer_.find('\n')) == std::string::npos;) {
@@ -198,36 +150,7 @@ private:
     int out_ = -1;
     std::string buffer_;
 };
-
-// An httplib server on 127.0.0.1 and a free port: add routes, then start().
-class LocalServer {
-public:
-    LocalServer() : server_(std::make_unique<httplib::Server>()) {}
-    explicit LocalServer(const TestCertificate& certificate)
-        : server_(std::make_unique<httplib::SSLServer>(certificate.certFile.c_str(),
-                                                       certificate.keyFile.c_str())),
-          scheme_("https") {}
-    ~LocalServer() {
-        server_->stop();
-        if (thread_.joinable()) thread_.join();
-    }
-    httplib::Server& routes() { return *server_; }
-    LocalServer& start() {
-        server_->set_keep_alive_timeout(1);  // an idle connection would hold up stop()
-        port_ = server_->bind_to_any_port("127.0.0.1");
-        thread_ = std::thread([this] { server_->listen_after_bind(); });
-        return *this;
-    }
-    std::string url(const std::string& path = "/velto/mob?") const {
-        return scheme_ + "://127.0.0.1:" + std::to_string(port_) + path;
-    }
-
-private:
-    std::unique_ptr<httplib::Server> server_;
-    std::string scheme_ = "http";
-    int port_ = 0;
-    std::thread thread_;
-};
+using Collector = ChildProcess;
 
 // Reads one request whole (the client then has sent all it will send of it); "" when the
 // connection ends first.
@@ -252,11 +175,25 @@ inline bool sendAll(int connection, std::string_view bytes) {
     return true;
 }
 
-// A loopback port of its own. Listening, it takes connections into the kernel's backlog and
-// answers only what a test sends by hand; not listening, it refuses every connection.
-class SilentServer {
+// An HTTP/1.1 answer with a length: `status` is "200 OK" and the like.
+inline std::string httpAnswer(std::string_view status, std::string_view body = "") {
+    return "HTTP/1.1 " + std::string(status) +
+           "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + std::string(body);
+}
+
+// The answer of a server that takes every event.
+inline std::string answer200(const std::string&) { return httpAnswer("200 OK"); }
+
+// A loopback port of its own. Given `answer`, it serves each connection on a thread of its own,
+// answering each request with what `answer` makes of it. Without one it takes connections into
+// the kernel's backlog and answers only what a test sends by hand. Not listening, it refuses
+// every connection.
+class LoopbackServer {
 public:
-    explicit SilentServer(bool listening = true) {
+    using Answer = std::function<std::string(const std::string& request)>;
+    std::atomic<int> connections{0}, requests{0};  // served so far
+
+    explicit LoopbackServer(Answer answer = {}, bool listening = true) : answer_(answer) {
         sockaddr_in address{};
         address.sin_family = AF_INET;
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -265,8 +202,16 @@ public:
         if (listening) ::listen(fd_, 512);
         ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length);
         port_ = ntohs(address.sin_port);
+        if (answer_) serving_ = std::thread([this] { serve(); });
     }
-    ~SilentServer() { ::close(fd_); }
+    ~LoopbackServer() {
+        ::shutdown(fd_, SHUT_RDWR);  // ends a waiting accept
+        if (serving_.joinable()) serving_.join();
+        for (int connection : served_) ::shutdown(connection, SHUT_RDWR);
+        for (std::thread& thread : threads_) thread.join();
+        for (int connection : served_) ::close(connection);
+        ::close(fd_);
+    }
     std::string url(const std::string& path = "/velto/mob?") const {
         return "http://127.0.0.1:" + std::to_string(port_) + path;
     }
@@ -288,9 +233,32 @@ public:
     }
 
 private:
+    void serve() {
+        for (;;) {  // until the destructor shuts the port
+            const int connection = ::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
+            if (connection < 0 && (errno == EINTR || errno == ECONNABORTED)) continue;
+            if (connection < 0) return;
+            ++connections;
+            served_.push_back(connection);
+            threads_.emplace_back([this, connection] {
+                for (std::string request; !(request = readRequest(connection)).empty();) {
+                    const std::string answer = answer_(request);
+                    ++requests;  // after the answer: who sees the count sees what it did
+                    if (!sendAll(connection, answer)) break;
+                }
+                ::shutdown(connection, SHUT_RDWR);
+            });
+        }
+    }
+
+    const Answer answer_;
     int fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     int port_ = 0;
+    std::thread serving_;
+    std::vector<int> served_;  // the serving thread's until it ends
+    std::vector<std::thread> threads_;
 };
+using SilentServer = LoopbackServer;  // made without an answer
 
 // A POST of `body` made by hand, for transfers that must end sooner than the library's own
 // (2000 s). True when the client took it.
@@ -333,14 +301,5 @@ protected:
     CompletionCounter lines;
     platform::ScopedPlatform services{[this](platform::Platform& p) { p.standardOutput = &lines; }};
 };
-
-// Load sizes are multiplied by VELTOSDK_TEST_SCALE (0 < scale <= 1) when set, so slow
-// sanitizer builds run the same cases with fewer events.
-inline int scaled(int count, int atLeast = 1) {
-    const char* text = std::getenv("VELTOSDK_TEST_SCALE");
-    double scale = text ? std::atof(text) : 1.0;
-    if (!(scale > 0 && scale <= 1)) scale = 1.0;
-    return std::max(atLeast, static_cast<int>(count * scale));
-}
 
 }  // namespace VeltoSDK::testing

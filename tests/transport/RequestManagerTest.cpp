@@ -24,66 +24,66 @@ TEST_F(RequestManagerTest, EveryRowOfTheDecisionTable) {
     const std::string failed = E + "calling Post APi Optional(curl error 7 for host h: refused)";
     using enum OutcomeKind;
     using enum Refusal;
-    struct Case {
-        std::optional<std::string> data;
-        std::optional<URLResponse> response;
-        const TransportError* error;
-        std::string line;
-        OutcomeKind kind;
-        Refusal refusal = none;
-    };
-    auto http = [](int status, std::optional<std::string> body, std::string line, Refusal why) {
-        return Case{body, URLResponse{status}, nullptr, line, why == none ? accepted : refused,
-                    why};
-    };
-    const Case cases[] = {
-        {std::nullopt, std::nullopt, &failure, failed, transportError},  // a transport error wins
-        {"ok", URLResponse{200}, &failure, failed, transportError},
-        {"body", std::nullopt, nullptr, E + "Invalid HTTPURLResponse", notHTTP},
-        {"body", URLResponse{}, nullptr, E + "Invalid HTTPURLResponse", notHTTP},  // not HTTP
-        http(200, std::nullopt, success, none),  // 200 is success whatever the body
-        http(200, marker + "UNREGISTERED_PIXEL_ID\"}", success, none),
-        http(204, "", E + "did not receive data", noBody),
-        http(500, "Internal error", E + "Internal error", unrecognisedBody),  // no marker: the body
-        http(400, "Failed to parse pixel UNREGISTERED_PIXEL_ID",
-             E + "Failed to parse pixel UNREGISTERED_PIXEL_ID",
-             unrecognisedBody),                                            // needs its colon
-        http(400, "\xff", E + "Failed to parse pixel", unrecognisedBody),  // not UTF-8
-        http(400, "\xed\xa0\x80", E + "Failed to parse pixel", unrecognisedBody),  // a surrogate
-        http(400, "\xc0\xaf", E + "Failed to parse pixel", unrecognisedBody),      // overlong "/"
-        http(400, "caf\xc3\xa9", E + "caf\xc3\xa9", unrecognisedBody),
-        http(400, marker + "PIXEL_UNSUPPORTED_EVENT UNREGISTERED_PIXEL_ID\"}",
-             E + "Velto server does not recognize Velto Id", unregisteredPixelId),
-        http(400, marker + "PIXEL_MISSING_REQUIRED_FIELD error_string:\"e\"\"}",
-             E + "Event field is missing", eventFieldMissing),
-        http(400, marker + "PIXEL_UNSUPPORTED_EVENT\"}", E + "Velto server does not support Event",
-             unsupportedEvent),
-        // A missing field other than e falls through to the unsupported-event row, then on.
-        http(400,
-             marker + "PIXEL_MISSING_REQUIRED_FIELD error_string:\"pi\" PIXEL_UNSUPPORTED_EVENT\"}",
-             E + "Velto server does not support Event", unsupportedEvent),
-        http(400, marker + "PIXEL_MISSING_REQUIRED_FIELD error_string:\"pi\"\"}",
-             E + "Required field is missing", requiredFieldMissing),
-        http(400, marker + "unregistered_pixel_id\"}", E + "Required field is missing",
-             requiredFieldMissing),
-    };
+    const std::string notUTF8 = E + "Failed to parse pixel";
+    const std::tuple<std::optional<std::string>, std::optional<URLResponse>, bool, std::string,
+                     OutcomeKind, Refusal>
+        cases[] = {
+            // body, response, a transport error, line, kind, refusal
+            {std::nullopt, std::nullopt, true, failed, transportError, none},
+            {"ok", URLResponse{200}, true, failed, transportError, none},  // the error wins
+            {"body", std::nullopt, false, E + "Invalid HTTPURLResponse", notHTTP, none},
+            {"body", URLResponse{}, false, E + "Invalid HTTPURLResponse", notHTTP, none},
+            {std::nullopt, URLResponse{200}, false, success, accepted, none},  // whatever the body
+            {marker + "UNREGISTERED_PIXEL_ID\"}", URLResponse{200}, false, success, accepted, none},
+            {"", URLResponse{204}, false, E + "did not receive data", refused, noBody},
+            // Without the marker (its colon included), the body is the message, if it is UTF-8.
+            {"Internal error", URLResponse{500}, false, E + "Internal error", refused,
+             unrecognisedBody},
+            {"Failed to parse pixel UNREGISTERED_PIXEL_ID", URLResponse{400}, false,
+             E + "Failed to parse pixel UNREGISTERED_PIXEL_ID", refused, unrecognisedBody},
+            {"\xff", URLResponse{400}, false, notUTF8, refused, unrecognisedBody},
+            {"caf\xc3\xa9", URLResponse{400}, false, E + "caf\xc3\xa9", refused, unrecognisedBody},
+            {marker + "PIXEL_UNSUPPORTED_EVENT UNREGISTERED_PIXEL_ID\"}", URLResponse{400}, false,
+             E + "Velto server does not recognize Velto Id", refused, unregisteredPixelId},
+            {marker + "PIXEL_MISSING_REQUIRED_FIELD error_string:\"e\"\"}", URLResponse{400}, false,
+             E + "Event field is missing", refused, eventFieldMissing},
+            {marker + "PIXEL_UNSUPPORTED_EVENT\"}", URLResponse{400}, false,
+             E + "Velto server does not support Event", refused, unsupportedEvent},
+            // A missing field other than e falls through to the unsupported-event row, then on.
+            {marker + "PIXEL_MISSING_REQUIRED_FIELD error_string:\"pi\" PIXEL_UNSUPPORTED_EVENT\"}",
+             URLResponse{400}, false, E + "Velto server does not support Event", refused,
+             unsupportedEvent},
+            {marker + "PIXEL_MISSING_REQUIRED_FIELD error_string:\"pi\"\"}", URLResponse{400},
+             false, E + "Required field is missing", refused, requiredFieldMissing},
+            {marker + "unregistered_pixel_id\"}", URLResponse{400}, false,
+             E + "Required field is missing", refused, requiredFieldMissing},
+        };
     // What the host is told, with the number of lines written by then.
     std::vector<std::tuple<std::string, OutcomeKind, Refusal, int, std::string, size_t>> told;
     Velto::setOutcomeHandler([&](const EventOutcome& o) {
         told.emplace_back(o.eventName, o.kind, o.refusal, o.statusCode, o.message,
                           output.writes().size());
     });
-    for (const Case& c : cases) {
+    for (const auto& [data, response, error, line, kind, refusal] : cases) {
         output.clear();
         told.clear();
-        RequestManager::handleCompletion("Lead", c.data, c.response ? &*c.response : nullptr,
-                                         c.error);
-        EXPECT_EQ(output.lines(), std::vector<std::string>{c.line});
-        const int status = c.error || !c.response ? 0 : c.response->statusCode.value_or(0);
-        EXPECT_EQ(told, (decltype(told){{"Lead", c.kind, c.refusal, status,
-                                         c.line.substr(c.line.find(" -> ") + 4), 1}}))
-            << c.line;
+        RequestManager::handleCompletion("Lead", data, response ? &*response : nullptr,
+                                         error ? &failure : nullptr);
+        EXPECT_EQ(output.lines(), std::vector<std::string>{line});
+        const int status = error || !response ? 0 : response->statusCode.value_or(0);
+        EXPECT_EQ(told, (decltype(told){{"Lead", kind, refusal, status,
+                                         line.substr(line.find(" -> ") + 4), 1}}))
+            << line;
     }
+    // A server's answer is escaped on its line, so it cannot forge another, and is handed to
+    // the host as it came.
+    output.clear();
+    told.clear();
+    const std::string forged = "oops\n" + success + "\x1b[2J";
+    const URLResponse oops{500};
+    RequestManager::handleCompletion("Lead", forged, &oops, nullptr);
+    EXPECT_EQ(output.lines(), std::vector<std::string>{E + "oops\\n" + success + "\\u001b[2J"});
+    EXPECT_EQ(std::get<4>(told.at(0)), "Error: " + forged);
 }
 
 }  // namespace
