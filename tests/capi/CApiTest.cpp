@@ -6,6 +6,7 @@
 #include <VeltoSDK/VeltoSDK.hpp>
 
 #include <gtest/gtest.h>
+#include <httplib.h>
 
 #include <cstring>
 #include <string>
@@ -81,6 +82,21 @@ TEST(CApi, SettingsAndHandlersReachTheLibrary) {
     EXPECT_TRUE(velto_fireEvent(nullptr, nullptr) && velto_flush(10.0));  // NULL name: ""
     EXPECT_TRUE(told.starts_with("log2 Error: calling") && told.ends_with(")|")) << told;
     EXPECT_NE(told.find(")|outcome2  0 0 Error"), std::string::npos) << told;
+    httplib::Server refusing;  // the refusal's kind, reason and status reach the C outcome
+    refusing.Post("/velto/mob", [](const httplib::Request&, httplib::Response& answer) {
+        answer.status = 400;
+        answer.set_content("Failed to parse pixel: UNREGISTERED_PIXEL_ID", "text/plain");
+    });
+    const int port = refusing.bind_to_any_port("127.0.0.1");
+    std::thread serving([&] { refusing.listen_after_bind(); });
+    velto_setBaseURL(("http://127.0.0.1:" + std::to_string(port) + "/velto/mob?").c_str());
+    told.clear();
+    EXPECT_TRUE(velto_fireEvent("Lead", nullptr) && velto_flush(10.0));
+    refusing.stop();
+    serving.join();
+    EXPECT_NE(told.find("|outcome1 Lead 3 400 Error: Velto server does not recognize Velto Id|"),
+              std::string::npos)
+        << told;
 
     velto_setLogHandler(nullptr, nullptr);  // back to standard output
     velto_setOutcomeHandler(nullptr, nullptr);
