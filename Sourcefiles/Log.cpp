@@ -124,8 +124,14 @@ public:
 
     static CachedFormatters& current() {
         thread_local CachedFormatters cached;
-        std::string localeName = platform::current().localeInfo->localeName();
-        std::string timeZoneId = platform::current().localeInfo->timeZoneId();
+        platform::LocaleInfo& locale = *platform::current().localeInfo;
+        // Asked on every line; the names are copied only when they changed.
+        if (cached.whole_ && locale.isCurrent(cached.localeName_, cached.timeZoneId_)) {
+            if (!cached.splitMade_) cached.makeSplitFormatters();
+            return cached;
+        }
+        std::string localeName = locale.localeName();
+        std::string timeZoneId = locale.timeZoneId();
         if (!cached.whole_ || cached.localeName_ != localeName ||
             cached.timeZoneId_ != timeZoneId) {
             std::lock_guard lock(platform::icuMutex());
@@ -143,12 +149,12 @@ public:
         return cached;
     }
 
-    std::string format(UDate when) {
-        std::string text;
-        if (!whole_) return text;
+    // Appends the date text of `when` to `text`.
+    void format(UDate when, std::string& text) {
+        if (!whole_) return;
         if (!upToSeconds_ || !milliseconds_ || !(std::fabs(when) < kSplitMillisecondsLimit)) {
             appendFormatted(*whole_, when, text);
-            return text;
+            return;
         }
         double second = std::floor(when / 1000.0);
         if (second_ != second) {
@@ -156,7 +162,7 @@ public:
             appendFormatted(*upToSeconds_, when, secondText_);
             second_ = second;
         }
-        text = secondText_;
+        text += secondText_;
         if (digits_) {
             double milliseconds = std::floor(when - second * 1000.0);
             appendMilliseconds(*digits_, static_cast<int>(std::clamp(milliseconds, 0.0, 999.0)),
@@ -164,7 +170,6 @@ public:
         } else {
             appendFormatted(*milliseconds_, when, text);
         }
-        return text;
     }
 
 private:
@@ -189,6 +194,14 @@ private:
     std::string secondText_;
 };
 
+void appendFormattedNow(std::string& text) {
+    CachedFormatters& formatters = CachedFormatters::current();
+    formatters.format(platform::current().clock->secondsSince1970() * 1000.0, text);
+}
+
+// Room for a line's date, tag, site and line number, and its line feed.
+constexpr std::size_t kLineRoom = 160;
+
 constexpr Log::Site kWrite{"Sourcefiles/Log", "write(_:)"};
 
 void write(LogLevel level, std::string_view tag, std::string_view message, const Log::Site& site,
@@ -209,7 +222,10 @@ void write(LogLevel level, std::string_view tag, std::string_view message, const
            int line) {
     LogSink::Route route = LogSink::route(level);
     if (!route) return;
-    std::string text = Log::formattedNow();
+    std::string text;
+    // The date, the tag and the site rarely take more; the line is then built without a copy.
+    text.reserve(kLineRoom + message.size());
+    appendFormattedNow(text);
     text += ' ';
     text += tag;
     text += " [";
@@ -227,8 +243,9 @@ void write(LogLevel level, std::string_view tag, std::string_view message, const
 }  // namespace
 
 std::string Log::formattedNow() {
-    CachedFormatters& formatters = CachedFormatters::current();
-    return formatters.format(platform::current().clock->secondsSince1970() * 1000.0);
+    std::string text;
+    appendFormattedNow(text);
+    return text;
 }
 
 std::string_view Log::sourceFileName(std::string_view path) {

@@ -4,11 +4,28 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 
 namespace VeltoSDK {
 namespace {
 
 bool isPlainAscii(unsigned char c) { return c >= 0x20 && c < 0x7F; }
+
+// Whether every byte is printable ASCII, eight bytes at a time: a byte below 0x20 borrows
+// into its top bit when 0x20 is taken from it, and one of 0x7F or more has its top bit set
+// once 1 is added.
+bool isAllPlainAscii(std::string_view text) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101;
+    constexpr std::uint64_t kTops = 0x8080808080808080;
+    size_t i = 0;
+    for (; i + 8 <= text.size(); i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, text.data() + i, 8);
+        if ((((word - 0x20 * kOnes) & ~word) | word | (word + kOnes)) & kTops) return false;
+    }
+    return std::all_of(text.begin() + static_cast<std::ptrdiff_t>(i), text.end(),
+                       [](char c) { return isPlainAscii(static_cast<unsigned char>(c)); });
+}
 
 bool mustEscape(UChar32 c) {
     return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029;
@@ -29,7 +46,7 @@ std::string LogText::escaped(std::string_view text, bool keepLineFeeds) {
 }
 
 void LogText::appendEscaped(std::string& out, std::string_view text, bool keepLineFeeds) {
-    if (std::all_of(text.begin(), text.end(), [](char c) { return isPlainAscii(c); })) {
+    if (isAllPlainAscii(text)) {
         out += text;
         return;
     }

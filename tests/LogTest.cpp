@@ -108,6 +108,8 @@ TEST(LogTextTest, ControlCharactersBecomeVisibleEscapes) {
         {"c1 \u0085 \u009b x", "c1 \\u0085 \\u009b x"},
         {"ls \u2028 ps \u2029", "ls \\u2028 ps \\u2029"},
         {"bad \xff\xc3 utf8 \xe2\x82", "bad \\xff\\xc3 utf8 \\xe2\\x82"},
+        {"1234567\x7f then more", "1234567\\u007f then more"},  // in the first eight bytes
+        {"12345678 \x1f then more", "12345678 \\u001f then more"},
     };
     for (const auto& [text, escaped] : cases) EXPECT_EQ(LogText::escaped(text), escaped) << text;
     EXPECT_EQ(LogText::escaped("{\n  \"a\": \"\\u001b\"\n}\x1b", true),
