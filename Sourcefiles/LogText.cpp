@@ -75,17 +75,25 @@ void LogText::appendEscaped(std::string& out, std::string_view text, bool keepLi
 }
 
 std::string LogText::withoutPassword(std::string_view url) {
+    std::string masked;
+    appendWithoutPassword(masked, url);
+    return masked;
+}
+
+void LogText::appendWithoutPassword(std::string& out, std::string_view url) {
     size_t scheme = url.find("://");
     size_t authority = scheme == std::string_view::npos ? 0 : scheme + 3;
     std::string_view rest = url.substr(authority);
     rest = rest.substr(0, rest.find_first_of("/?#"));
     size_t at = rest.rfind('@');
     size_t colon = rest.substr(0, at == std::string_view::npos ? 0 : at).find(':');
-    if (at == std::string_view::npos || colon == std::string_view::npos) return std::string(url);
-    std::string masked(url.substr(0, authority + colon + 1));
-    masked += "***";
-    masked += url.substr(authority + at);
-    return masked;
+    if (at == std::string_view::npos || colon == std::string_view::npos) {
+        out += url;
+        return;
+    }
+    out += url.substr(0, authority + colon + 1);
+    out += "***";
+    out += url.substr(authority + at);
 }
 
 }  // namespace VeltoSDK

@@ -21,7 +21,12 @@ std::string RequestBuilder::contructHostURL(std::string_view eventName) {
     const std::string pixelId = VeltoSettings::shared().pixelId();
     url.reserve(url.size() + eventName.size() + pixelId.size() + 6);
     url.append("e=").append(eventName).append("&pi=").append(pixelId);
-    Log::info("Velto Host URL " + LogText::withoutPassword(url), kContructHostURL, __LINE__);
+    constexpr std::string_view kLabel = "Velto Host URL ";
+    std::string message;
+    message.reserve(kLabel.size() + url.size() + 3);  // a password may become "***"
+    message += kLabel;
+    LogText::appendWithoutPassword(message, url);
+    Log::info(message, kContructHostURL, __LINE__);
     return url;
 }
 
