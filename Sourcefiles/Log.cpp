@@ -229,7 +229,7 @@ void write(LogLevel level, std::string_view tag, std::string_view message, const
     text += ' ';
     text += tag;
     text += " [";
-    text += Log::sourceFileName(site.file);
+    text += site.fileName;
     text += "]:";
     text += std::to_string(line);
     text += ' ';
@@ -246,11 +246,6 @@ std::string Log::formattedNow() {
     std::string text;
     appendFormattedNow(text);
     return text;
-}
-
-std::string_view Log::sourceFileName(std::string_view path) {
-    size_t slash = path.rfind('/');
-    return slash == std::string_view::npos ? path : path.substr(slash + 1);
 }
 
 void Log::error(std::string_view message, const Site& site, int line) {
