@@ -139,6 +139,7 @@ public:
             cached.upToSeconds_.reset();
             cached.milliseconds_.reset();
             cached.digits_.reset();
+            cached.byteDigits_.reset();
             cached.splitMade_ = false;
             cached.second_.reset();
             cached.localeName_ = std::move(localeName);
@@ -165,8 +166,14 @@ public:
         text += secondText_;
         if (digits_) {
             double milliseconds = std::floor(when - second * 1000.0);
-            appendMilliseconds(*digits_, static_cast<int>(std::clamp(milliseconds, 0.0, 999.0)),
-                               text);
+            int ms = static_cast<int>(std::clamp(milliseconds, 0.0, 999.0));
+            if (byteDigits_) {
+                const std::array<char, 10>& digit = *byteDigits_;
+                const char three[] = {digit[ms / 100], digit[ms / 10 % 10], digit[ms % 10]};
+                text.append(three, sizeof three);
+            } else {
+                appendMilliseconds(*digits_, ms, text);
+            }
         } else {
             appendFormatted(*milliseconds_, when, text);
         }
@@ -180,6 +187,12 @@ private:
         upToSeconds_ = makeFormatter(kUpToSeconds, localeName_, timeZoneId_);
         milliseconds_ = makeFormatter(kMilliseconds, localeName_, timeZoneId_);
         if (milliseconds_) digits_ = millisecondDigits(*milliseconds_);
+        byteDigits_.reset();
+        if (digits_ && std::all_of(digits_->begin(), digits_->end(),
+                                   [](const std::string& digit) { return digit.size() == 1; })) {
+            byteDigits_.emplace();
+            for (int i = 0; i < 10; ++i) (*byteDigits_)[i] = (*digits_)[i][0];
+        }
         splitMade_ = true;
     }
 
@@ -189,8 +202,9 @@ private:
     std::unique_ptr<icu::SimpleDateFormat> whole_;
     std::unique_ptr<icu::SimpleDateFormat> upToSeconds_;
     std::unique_ptr<icu::SimpleDateFormat> milliseconds_;
-    std::optional<DigitTable> digits_;  // when they give what `milliseconds_` writes
-    std::optional<double> second_;      // the second `secondText_` shows
+    std::optional<DigitTable> digits_;                // when they give what `milliseconds_` writes
+    std::optional<std::array<char, 10>> byteDigits_;  // the same, when each is one byte
+    std::optional<double> second_;                    // the second `secondText_` shows
     std::string secondText_;
 };
 

@@ -338,7 +338,7 @@ std::shared_ptr<DataTask> CurlHttpClient::dataTask(HttpRequest request,
                                                    CompletionHandler completion) {
     state_->madeTasks.store(true);
     return std::make_shared<CurlDataTask>(
-        *state_, std::make_unique<CurlTask>(CurlTask{std::move(request), completion}));
+        *state_, std::make_unique<CurlTask>(std::move(request), std::move(completion)));
 }
 
 bool CurlHttpClient::flush(double timeoutSeconds) {
