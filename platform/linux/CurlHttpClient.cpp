@@ -153,10 +153,10 @@ public:
         if (multi) curl_multi_cleanup(multi);
         multi = newMulti;
     }
-    std::vector<std::unique_ptr<CurlTask>> takeIncoming() override {
+    void takeIncoming(std::vector<std::unique_ptr<CurlTask>>& into) override {
         std::lock_guard lock(mutex);
         wakeRequested = false;
-        return std::exchange(incoming, {});
+        incoming.swap(into);
     }
     bool hasNews() override {
         std::lock_guard lock(mutex);
