@@ -183,7 +183,7 @@ void addTimeFields(PostBody& body) {
 
 void addAppFields(PostBody& body) {
     platform::BundleInfo& bundle = *platform::current().bundleInfo;
-    std::optional<std::string> given = hostValues()->mainBundleIdentifier;
+    std::optional<std::string> given = currentHostValues().mainBundleIdentifier;
     if (std::optional<std::string> appId = given ? given : bundle.mainBundleIdentifier()) {
         body.addText("appid", *appId);
     }

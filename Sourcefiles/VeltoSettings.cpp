@@ -47,8 +47,14 @@ void VeltoSettings::setup(std::string_view pixelId) {
 
 std::string VeltoSettings::baseURL() { return switches().baseURL.get(); }
 
-std::shared_ptr<const std::string> VeltoSettings::currentBaseURL() {
-    return switches().baseURL.snapshot();
+const std::string& VeltoSettings::currentBaseURL() {
+    thread_local PublishedText::Reading seen;
+    return switches().baseURL.read(seen);
+}
+
+const std::string& VeltoSettings::currentPixelId() const {
+    thread_local PublishedText::Reading seen;
+    return pixelId_.read(seen);
 }
 
 void VeltoSettings::setBaseURL(std::string baseURL) { switches().baseURL.set(std::move(baseURL)); }
