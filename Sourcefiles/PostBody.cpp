@@ -53,7 +53,9 @@ private:
     bool afterBackslash_ = false;
 };
 
-template <typename Writer>
+// With `kOwnKeys` every key is one of the library's own ASCII names and goes in as it is;
+// otherwise keys are checked like texts.
+template <typename Writer, bool kOwnKeys>
 class JsonObject final : public PostBody {
 public:
     template <typename Stream>
@@ -116,7 +118,7 @@ private:
 
     void key(std::string_view name) {
         std::string repaired;
-        name = writable(name, name, repaired);
+        if constexpr (!kOwnKeys) name = writable(name, name, repaired);
         writer_.Key(name.data(), static_cast<rapidjson::SizeType>(name.size()));
     }
     void text(std::string_view member, std::string_view value) {
@@ -146,7 +148,8 @@ std::string prettyJSON(const std::function<void(PostBody&)>& members) {
     rapidjson::CrtAllocator allocator;  // given, so the buffer does not make one of its own
     rapidjson::StringBuffer buffer(&allocator, kExpectedBodyBytes);
     JsonObject<rapidjson::PrettyWriter<rapidjson::StringBuffer, rapidjson::UTF8<>,
-                                       rapidjson::UTF8<>, LevelAllocator>>
+                                       rapidjson::UTF8<>, LevelAllocator>,
+               true>
         object(buffer);
     members(object);
     object.finish();
@@ -157,7 +160,8 @@ std::string compactJSON(const std::function<void(PostBody&)>& members) {
     std::string text;
     LowerCaseEscapes stream(text);
     JsonObject<
-        rapidjson::Writer<LowerCaseEscapes, rapidjson::UTF8<>, rapidjson::UTF8<>, LevelAllocator>>
+        rapidjson::Writer<LowerCaseEscapes, rapidjson::UTF8<>, rapidjson::UTF8<>, LevelAllocator>,
+        false>
         object(stream);
     members(object);
     object.finish();
