@@ -6,7 +6,10 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cmath>
+#include <iterator>
+#include <limits>
 #include <memory>
 #include <optional>
 
@@ -245,7 +248,8 @@ void write(LogLevel level, std::string_view tag, std::string_view message, const
     text += " [";
     text += site.fileName;
     text += "]:";
-    text += std::to_string(line);
+    char digits[std::numeric_limits<int>::digits10 + 2];
+    text.append(digits, std::to_chars(digits, std::end(digits), line).ptr);
     text += ' ';
     text += site.function;
     text += " -> ";

@@ -336,7 +336,8 @@ bool CurlHttpClient::belongsToThisProcess() const { return state_->belongsToThis
 
 std::shared_ptr<DataTask> CurlHttpClient::dataTask(HttpRequest request,
                                                    CompletionHandler completion) {
-    state_->madeTasks.store(true);
+    // Set once; a plain load afterwards, not a locked store for every event.
+    if (!state_->madeTasks.load(std::memory_order_relaxed)) state_->madeTasks.store(true);
     return std::make_shared<CurlDataTask>(
         *state_, std::make_unique<CurlTask>(std::move(request), std::move(completion)));
 }
