@@ -73,9 +73,10 @@ std::shared_ptr<const HostValues> hostValues() {
 }
 
 const HostValues& currentHostValues() {
-    struct Reading {
+    struct Reading {  // left empty when destroyed, as PublishedText::Reading
         std::uint64_t version = 0;
         std::shared_ptr<const HostValues> values;
+        ~Reading() { values.reset(); }
     };
     thread_local Reading seen;
     Store& s = store();

@@ -118,11 +118,24 @@ std::optional<DigitTable> millisecondDigits(icu::SimpleDateFormat& formatter) {
 // fork never copies while held; formatting takes none.
 class CachedFormatters {
 public:
+    // A line can still come after this, on the same thread: from a later thread_local's
+    // destructor, or on the main thread from a static destructor at exit. It must find an
+    // empty cache, not memory freed here: each member is left owning nothing (what that line
+    // makes afresh is not freed).
     ~CachedFormatters() {
-        std::lock_guard lock(platform::icuMutex());
-        whole_.reset();
-        upToSeconds_.reset();
-        milliseconds_.reset();
+        {
+            std::lock_guard lock(platform::icuMutex());
+            whole_.reset();
+            upToSeconds_.reset();
+            milliseconds_.reset();
+        }
+        std::string().swap(localeName_);
+        std::string().swap(timeZoneId_);
+        std::string().swap(secondText_);
+        digits_.reset();
+        byteDigits_.reset();
+        second_.reset();
+        splitMade_ = false;
     }
 
     static CachedFormatters& current() {

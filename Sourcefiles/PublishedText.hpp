@@ -14,10 +14,13 @@ namespace VeltoSDK {
 // reader ever sees a half-written string, and the lock is held only to copy a pointer.
 class PublishedText {
 public:
-    // A reader's own snapshot, renewed when the text was replaced since it was taken.
+    // A reader's own snapshot, renewed when the text was replaced since it was taken. Kept
+    // per thread; it is left empty when destroyed, so an event fired at exit on a thread
+    // whose copies are already gone takes a new snapshot instead of dropping one twice.
     struct Reading {
         std::uint64_t version = 0;
         std::shared_ptr<const std::string> text;
+        ~Reading() { text.reset(); }
     };
 
     explicit PublishedText(std::string initial = {})

@@ -3,6 +3,7 @@
 #include <time.h>
 
 #include <cstdlib>
+#include <thread>
 
 #include "Sourcefiles/Log.hpp"
 #include "Sourcefiles/LogText.hpp"
@@ -130,6 +131,28 @@ TEST(LogTextTest, PasswordInUrlIsMasked) {
         {"user:pw@host/path", "user:***@host/path"},
     };
     for (const auto& [url, masked] : cases) EXPECT_EQ(LogText::withoutPassword(url), masked);
+}
+
+// A thread's log state is gone before its later thread_local destructors run (and, on the
+// main thread, before static destructors at exit); lines written from them are still whole.
+TEST_F(LogTest, LinesFromAThreadsLastDestructorsAreWhole) {
+    clock.seconds = 1796551445.007;  // 2026-12-06 10:04:05.007 UTC
+    std::thread([] {
+        struct LogsWhenDestroyed {
+            ~LogsWhenDestroyed() {
+                for (int line = 0; line < 2; ++line) Log::info("last", {"f", "fn"}, 2);
+            }
+        };
+        thread_local LogsWhenDestroyed logsLast;  // made first, so destroyed last
+        (void)&logsLast;
+        for (int line = 0; line < 2; ++line) Log::info("first", {"f", "fn"}, 1);
+    }).join();
+    const std::string date = "2026-12-06 10:04:05007 ";
+    EXPECT_EQ(output.writes(),
+              (std::vector<std::string>{date + "[\u2139\uFE0F] [f]:1 fn -> first\n",
+                                        date + "[\u2139\uFE0F] [f]:1 fn -> first\n",
+                                        date + "[\u2139\uFE0F] [f]:2 fn -> last\n",
+                                        date + "[\u2139\uFE0F] [f]:2 fn -> last\n"}));
 }
 
 // Once standard output takes lines again, one line says how many it dropped.

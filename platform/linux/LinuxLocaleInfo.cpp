@@ -69,6 +69,13 @@ const std::string& currentZoneId() {
         bool tzWasSet = false;
         std::string tz;
         std::string id;
+        // Left owning nothing, for a line written after this on the same thread (see the log's
+        // formatters).
+        ~Reading() {
+            known = false;
+            std::string().swap(tz);
+            std::string().swap(id);
+        }
     };
     thread_local Reading last;
     const char* tz = std::getenv("TZ");
