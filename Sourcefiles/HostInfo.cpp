@@ -1,7 +1,5 @@
 #include <VeltoSDK/HostInfo.hpp>
 
-#include <atomic>
-#include <cstdint>
 #include <mutex>
 #include <utility>
 
@@ -14,7 +12,6 @@ namespace {
 struct Store {
     platform::ForkSafeMutex mutex;
     std::shared_ptr<const HostValues> current = std::make_shared<const HostValues>();
-    std::atomic<std::uint64_t> version{0};  // changed with `current`, under the lock
 };
 
 Store& store() {
@@ -29,7 +26,6 @@ void update(Change change) {
     auto next = std::make_shared<HostValues>(*s.current);
     change(*next);
     s.current = std::move(next);
-    s.version.fetch_add(1, std::memory_order_release);
 }
 
 }  // namespace
@@ -70,22 +66,6 @@ std::shared_ptr<const HostValues> hostValues() {
     Store& s = store();
     std::lock_guard lock(s.mutex);
     return s.current;
-}
-
-const HostValues& currentHostValues() {
-    struct Reading {  // left empty when destroyed, as PublishedText::Reading
-        std::uint64_t version = 0;
-        std::shared_ptr<const HostValues> values;
-        ~Reading() { values.reset(); }
-    };
-    thread_local Reading seen;
-    Store& s = store();
-    if (!seen.values || seen.version != s.version.load(std::memory_order_acquire)) {
-        std::lock_guard lock(s.mutex);
-        seen.values = s.current;
-        seen.version = s.version.load(std::memory_order_relaxed);
-    }
-    return *seen.values;
 }
 
 }  // namespace VeltoSDK

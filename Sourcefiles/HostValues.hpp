@@ -24,8 +24,5 @@ struct HostValues {
 // The values as last set, as one immutable snapshot: a writer on another thread replaces the
 // snapshot and never changes one that a reader holds.
 std::shared_ptr<const HostValues> hostValues();
-// The same for every event, without the lock or a reference while nothing was set since the
-// calling thread last read them: valid until that thread reads them again.
-const HostValues& currentHostValues();
 
 }  // namespace VeltoSDK

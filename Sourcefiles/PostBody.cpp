@@ -187,7 +187,7 @@ void addTimeFields(PostBody& body) {
 
 void addAppFields(PostBody& body) {
     platform::BundleInfo& bundle = *platform::current().bundleInfo;
-    std::optional<std::string> given = currentHostValues().mainBundleIdentifier;
+    std::optional<std::string> given = hostValues()->mainBundleIdentifier;
     if (std::optional<std::string> appId = given ? given : bundle.mainBundleIdentifier()) {
         body.addText("appid", *appId);
     }

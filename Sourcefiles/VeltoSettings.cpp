@@ -47,14 +47,8 @@ void VeltoSettings::setup(std::string_view pixelId) {
 
 std::string VeltoSettings::baseURL() { return switches().baseURL.get(); }
 
-const std::string& VeltoSettings::currentBaseURL() {
-    thread_local PublishedText::Reading seen;
-    return switches().baseURL.read(seen);
-}
-
-const std::string& VeltoSettings::currentPixelId() const {
-    thread_local PublishedText::Reading seen;
-    return pixelId_.read(seen);
+std::shared_ptr<const std::string> VeltoSettings::currentBaseURL() {
+    return switches().baseURL.snapshot();
 }
 
 void VeltoSettings::setBaseURL(std::string baseURL) { switches().baseURL.set(std::move(baseURL)); }
