@@ -118,10 +118,10 @@ std::optional<DigitTable> millisecondDigits(icu::SimpleDateFormat& formatter) {
 // fork never copies while held; formatting takes none.
 class CachedFormatters {
 public:
-    // A line can still come after this, on the same thread: from a later thread_local's
-    // destructor, or on the main thread from a static destructor at exit. It must find an
-    // empty cache, not memory freed here: each member is left owning nothing (what that line
-    // makes afresh is not freed).
+    // A line can still come after this on the same thread: from a later thread_local's
+    // destructor, or on the main thread from a static destructor at exit. Such a line is
+    // formatted whole with a formatter of its own, and nothing is kept for it: the thread's
+    // storage is about to go, and with it anything made for it now.
     ~CachedFormatters() {
         {
             std::lock_guard lock(platform::icuMutex());
@@ -136,10 +136,12 @@ public:
         byteDigits_.reset();
         second_.reset();
         splitMade_ = false;
+        gone_ = true;
     }
 
     static CachedFormatters& current() {
         thread_local CachedFormatters cached;
+        if (cached.gone_) return cached;
         platform::LocaleInfo& locale = *platform::current().localeInfo;
         // Asked on every line; the names are copied only when they changed.
         if (cached.whole_ && locale.isCurrent(cached.localeName_, cached.timeZoneId_)) {
@@ -168,6 +170,7 @@ public:
 
     // Appends the date text of `when` to `text`.
     void format(UDate when, std::string& text) {
+        if (gone_) return formatOnce(when, text);
         if (!whole_) return;
         if (!upToSeconds_ || !milliseconds_ || !(std::fabs(when) < kSplitMillisecondsLimit)) {
             appendFormatted(*whole_, when, text);
@@ -212,8 +215,21 @@ private:
         splitMade_ = true;
     }
 
+    static void formatOnce(UDate when, std::string& text) {
+        platform::LocaleInfo& locale = *platform::current().localeInfo;
+        std::unique_ptr<icu::SimpleDateFormat> formatter;
+        {
+            std::lock_guard lock(platform::icuMutex());
+            formatter = makeFormatter(Log::dateFormat, locale.localeName(), locale.timeZoneId());
+        }
+        if (formatter) appendFormatted(*formatter, when, text);
+        std::lock_guard lock(platform::icuMutex());
+        formatter.reset();
+    }
+
     std::string localeName_;
     std::string timeZoneId_;
+    bool gone_ = false;  // destroyed: see the destructor
     bool splitMade_ = false;
     std::unique_ptr<icu::SimpleDateFormat> whole_;
     std::unique_ptr<icu::SimpleDateFormat> upToSeconds_;

@@ -62,23 +62,26 @@ std::string zoneIdFor(const char* tz) {
 }
 
 // Read on every log line, so without a lock: each thread keeps the id it last found and looks
-// again only when TZ has changed.
-const std::string& currentZoneId() {
+// again only when TZ has changed. A line written after the thread's copy is destroyed (from a
+// later thread_local destructor, or a static one at exit) gets the id in `scratch` instead, and
+// nothing is kept for it.
+const std::string& currentZoneId(std::string& scratch) {
     struct Reading {
         bool known = false;
+        bool gone = false;
         bool tzWasSet = false;
         std::string tz;
         std::string id;
-        // Left owning nothing, for a line written after this on the same thread (see the log's
-        // formatters).
         ~Reading() {
             known = false;
+            gone = true;
             std::string().swap(tz);
             std::string().swap(id);
         }
     };
     thread_local Reading last;
     const char* tz = std::getenv("TZ");
+    if (last.gone) return scratch = zoneIdFor(tz);
     if (!last.known || last.tzWasSet != (tz != nullptr) || (tz && last.tz != tz)) {
         last.id = zoneIdFor(tz);
         last.tzWasSet = tz != nullptr;
@@ -92,10 +95,14 @@ class IcuLocaleInfo final : public LocaleInfo {
 public:
     std::string localeName() override { return localeNames().name; }
 
-    std::string timeZoneId() override { return currentZoneId(); }
+    std::string timeZoneId() override {
+        std::string scratch;
+        return currentZoneId(scratch);
+    }
 
     bool isCurrent(std::string_view localeName, std::string_view timeZoneId) override {
-        return localeNames().name == localeName && currentZoneId() == timeZoneId;
+        std::string scratch;
+        return localeNames().name == localeName && currentZoneId(scratch) == timeZoneId;
     }
 
     std::optional<std::string> languageCode() override { return localeNames().language; }
