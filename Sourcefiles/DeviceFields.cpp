@@ -20,6 +20,10 @@ bool isControlOrFormat(unsigned char byte) {
 // Bytes above 127 are taken as the characters U+0080-U+00FF and written in UTF-8, so the
 // identifier keeps its information and the body always serialises.
 std::string latin1ToUTF8(std::string_view bytes) {
+    if (std::all_of(bytes.begin(), bytes.end(),
+                    [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+        return std::string(bytes);  // ASCII, the usual machine name, reads the same
+    }
     std::string text;
     text.reserve(bytes.size());
     for (char c : bytes) {

@@ -6,7 +6,10 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cmath>
+#include <iterator>
+#include <limits>
 #include <memory>
 #include <optional>
 
@@ -115,17 +118,38 @@ std::optional<DigitTable> millisecondDigits(icu::SimpleDateFormat& formatter) {
 // fork never copies while held; formatting takes none.
 class CachedFormatters {
 public:
+    // A line can still come after this on the same thread: from a later thread_local's
+    // destructor, or on the main thread from a static destructor at exit. Such a line is
+    // formatted whole with a formatter of its own, and nothing is kept for it: the thread's
+    // storage is about to go, and with it anything made for it now.
     ~CachedFormatters() {
-        std::lock_guard lock(platform::icuMutex());
-        whole_.reset();
-        upToSeconds_.reset();
-        milliseconds_.reset();
+        {
+            std::lock_guard lock(platform::icuMutex());
+            whole_.reset();
+            upToSeconds_.reset();
+            milliseconds_.reset();
+        }
+        std::string().swap(localeName_);
+        std::string().swap(timeZoneId_);
+        std::string().swap(secondText_);
+        digits_.reset();
+        byteDigits_.reset();
+        second_.reset();
+        splitMade_ = false;
+        gone_ = true;
     }
 
     static CachedFormatters& current() {
         thread_local CachedFormatters cached;
-        std::string localeName = platform::current().localeInfo->localeName();
-        std::string timeZoneId = platform::current().localeInfo->timeZoneId();
+        if (cached.gone_) return cached;
+        platform::LocaleInfo& locale = *platform::current().localeInfo;
+        // Asked on every line; the names are copied only when they changed.
+        if (cached.whole_ && locale.isCurrent(cached.localeName_, cached.timeZoneId_)) {
+            if (!cached.splitMade_) cached.makeSplitFormatters();
+            return cached;
+        }
+        std::string localeName = locale.localeName();
+        std::string timeZoneId = locale.timeZoneId();
         if (!cached.whole_ || cached.localeName_ != localeName ||
             cached.timeZoneId_ != timeZoneId) {
             std::lock_guard lock(platform::icuMutex());
@@ -133,6 +157,7 @@ public:
             cached.upToSeconds_.reset();
             cached.milliseconds_.reset();
             cached.digits_.reset();
+            cached.byteDigits_.reset();
             cached.splitMade_ = false;
             cached.second_.reset();
             cached.localeName_ = std::move(localeName);
@@ -143,12 +168,13 @@ public:
         return cached;
     }
 
-    std::string format(UDate when) {
-        std::string text;
-        if (!whole_) return text;
+    // Appends the date text of `when` to `text`.
+    void format(UDate when, std::string& text) {
+        if (gone_) return formatOnce(when, text);
+        if (!whole_) return;
         if (!upToSeconds_ || !milliseconds_ || !(std::fabs(when) < kSplitMillisecondsLimit)) {
             appendFormatted(*whole_, when, text);
-            return text;
+            return;
         }
         double second = std::floor(when / 1000.0);
         if (second_ != second) {
@@ -156,15 +182,20 @@ public:
             appendFormatted(*upToSeconds_, when, secondText_);
             second_ = second;
         }
-        text = secondText_;
+        text += secondText_;
         if (digits_) {
             double milliseconds = std::floor(when - second * 1000.0);
-            appendMilliseconds(*digits_, static_cast<int>(std::clamp(milliseconds, 0.0, 999.0)),
-                               text);
+            int ms = static_cast<int>(std::clamp(milliseconds, 0.0, 999.0));
+            if (byteDigits_) {
+                const std::array<char, 10>& digit = *byteDigits_;
+                const char three[] = {digit[ms / 100], digit[ms / 10 % 10], digit[ms % 10]};
+                text.append(three, sizeof three);
+            } else {
+                appendMilliseconds(*digits_, ms, text);
+            }
         } else {
             appendFormatted(*milliseconds_, when, text);
         }
-        return text;
     }
 
 private:
@@ -175,19 +206,47 @@ private:
         upToSeconds_ = makeFormatter(kUpToSeconds, localeName_, timeZoneId_);
         milliseconds_ = makeFormatter(kMilliseconds, localeName_, timeZoneId_);
         if (milliseconds_) digits_ = millisecondDigits(*milliseconds_);
+        byteDigits_.reset();
+        if (digits_ && std::all_of(digits_->begin(), digits_->end(),
+                                   [](const std::string& digit) { return digit.size() == 1; })) {
+            byteDigits_.emplace();
+            for (int i = 0; i < 10; ++i) (*byteDigits_)[i] = (*digits_)[i][0];
+        }
         splitMade_ = true;
+    }
+
+    static void formatOnce(UDate when, std::string& text) {
+        platform::LocaleInfo& locale = *platform::current().localeInfo;
+        std::unique_ptr<icu::SimpleDateFormat> formatter;
+        {
+            std::lock_guard lock(platform::icuMutex());
+            formatter = makeFormatter(Log::dateFormat, locale.localeName(), locale.timeZoneId());
+        }
+        if (formatter) appendFormatted(*formatter, when, text);
+        std::lock_guard lock(platform::icuMutex());
+        formatter.reset();
     }
 
     std::string localeName_;
     std::string timeZoneId_;
+    bool gone_ = false;  // destroyed: see the destructor
     bool splitMade_ = false;
     std::unique_ptr<icu::SimpleDateFormat> whole_;
     std::unique_ptr<icu::SimpleDateFormat> upToSeconds_;
     std::unique_ptr<icu::SimpleDateFormat> milliseconds_;
-    std::optional<DigitTable> digits_;  // when they give what `milliseconds_` writes
-    std::optional<double> second_;      // the second `secondText_` shows
+    std::optional<DigitTable> digits_;                // when they give what `milliseconds_` writes
+    std::optional<std::array<char, 10>> byteDigits_;  // the same, when each is one byte
+    std::optional<double> second_;                    // the second `secondText_` shows
     std::string secondText_;
 };
+
+void appendFormattedNow(std::string& text) {
+    CachedFormatters& formatters = CachedFormatters::current();
+    formatters.format(platform::current().clock->secondsSince1970() * 1000.0, text);
+}
+
+// Room for a line's date, tag, site and line number, and its line feed.
+constexpr std::size_t kLineRoom = 160;
 
 constexpr Log::Site kWrite{"Sourcefiles/Log", "write(_:)"};
 
@@ -209,13 +268,17 @@ void write(LogLevel level, std::string_view tag, std::string_view message, const
            int line) {
     LogSink::Route route = LogSink::route(level);
     if (!route) return;
-    std::string text = Log::formattedNow();
+    std::string text;
+    // The date, the tag and the site rarely take more; the line is then built without a copy.
+    text.reserve(kLineRoom + message.size());
+    appendFormattedNow(text);
     text += ' ';
     text += tag;
     text += " [";
-    text += Log::sourceFileName(site.file);
+    text += site.fileName;
     text += "]:";
-    text += std::to_string(line);
+    char digits[std::numeric_limits<int>::digits10 + 2];
+    text.append(digits, std::to_chars(digits, std::end(digits), line).ptr);
     text += ' ';
     text += site.function;
     text += " -> ";
@@ -227,13 +290,9 @@ void write(LogLevel level, std::string_view tag, std::string_view message, const
 }  // namespace
 
 std::string Log::formattedNow() {
-    CachedFormatters& formatters = CachedFormatters::current();
-    return formatters.format(platform::current().clock->secondsSince1970() * 1000.0);
-}
-
-std::string_view Log::sourceFileName(std::string_view path) {
-    size_t slash = path.rfind('/');
-    return slash == std::string_view::npos ? path : path.substr(slash + 1);
+    std::string text;
+    appendFormattedNow(text);
+    return text;
 }
 
 void Log::error(std::string_view message, const Site& site, int line) {

@@ -14,8 +14,11 @@ public:
     // Where lines come from: the calling source file and the label of the calling operation.
     // Each logging function has one, as a constant.
     struct Site {
+        constexpr Site(std::string_view file, std::string_view function)
+            : file(file), function(function), fileName(sourceFileName(file)) {}
         std::string_view file;
         std::string_view function;
+        std::string_view fileName;  // what a line shows of `file`, found once
     };
 
     static void error(std::string_view message, const Site& site, int line);
@@ -23,7 +26,10 @@ public:
     static void debug(std::string_view message, const Site& site, int line);
 
     // The last "/"-separated piece of `path`.
-    static std::string_view sourceFileName(std::string_view path);
+    static constexpr std::string_view sourceFileName(std::string_view path) {
+        size_t slash = path.rfind('/');
+        return slash == std::string_view::npos ? path : path.substr(slash + 1);
+    }
     // The current time in `dateFormat`, in the current locale and time zone.
     static std::string formattedNow();
 };

@@ -4,11 +4,28 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 
 namespace VeltoSDK {
 namespace {
 
 bool isPlainAscii(unsigned char c) { return c >= 0x20 && c < 0x7F; }
+
+// Whether every byte is printable ASCII, eight bytes at a time: a byte below 0x20 borrows
+// into its top bit when 0x20 is taken from it, and one of 0x7F or more has its top bit set
+// once 1 is added.
+bool isAllPlainAscii(std::string_view text) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101;
+    constexpr std::uint64_t kTops = 0x8080808080808080;
+    size_t i = 0;
+    for (; i + 8 <= text.size(); i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, text.data() + i, 8);
+        if ((((word - 0x20 * kOnes) & ~word) | word | (word + kOnes)) & kTops) return false;
+    }
+    return std::all_of(text.begin() + static_cast<std::ptrdiff_t>(i), text.end(),
+                       [](char c) { return isPlainAscii(static_cast<unsigned char>(c)); });
+}
 
 bool mustEscape(UChar32 c) {
     return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029;
@@ -29,7 +46,7 @@ std::string LogText::escaped(std::string_view text, bool keepLineFeeds) {
 }
 
 void LogText::appendEscaped(std::string& out, std::string_view text, bool keepLineFeeds) {
-    if (std::all_of(text.begin(), text.end(), [](char c) { return isPlainAscii(c); })) {
+    if (isAllPlainAscii(text)) {
         out += text;
         return;
     }
@@ -58,17 +75,29 @@ void LogText::appendEscaped(std::string& out, std::string_view text, bool keepLi
 }
 
 std::string LogText::withoutPassword(std::string_view url) {
+    std::string masked;
+    appendWithoutPassword(masked, url);
+    return masked;
+}
+
+void LogText::appendWithoutPassword(std::string& out, std::string_view url) {
     size_t scheme = url.find("://");
     size_t authority = scheme == std::string_view::npos ? 0 : scheme + 3;
     std::string_view rest = url.substr(authority);
-    rest = rest.substr(0, rest.find_first_of("/?#"));
+    // The authority ends at the first "/", "?" or "#" (a loop: find_first_of searches the
+    // three characters once for every character of the URL).
+    size_t end = 0;
+    while (end < rest.size() && rest[end] != '/' && rest[end] != '?' && rest[end] != '#') ++end;
+    rest = rest.substr(0, end);
     size_t at = rest.rfind('@');
     size_t colon = rest.substr(0, at == std::string_view::npos ? 0 : at).find(':');
-    if (at == std::string_view::npos || colon == std::string_view::npos) return std::string(url);
-    std::string masked(url.substr(0, authority + colon + 1));
-    masked += "***";
-    masked += url.substr(authority + at);
-    return masked;
+    if (at == std::string_view::npos || colon == std::string_view::npos) {
+        out += url;
+        return;
+    }
+    out += url.substr(0, authority + colon + 1);
+    out += "***";
+    out += url.substr(authority + at);
 }
 
 }  // namespace VeltoSDK

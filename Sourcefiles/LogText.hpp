@@ -20,6 +20,8 @@ public:
 
     // `url` with the password in its user information written as "***".
     static std::string withoutPassword(std::string_view url);
+    // The same, appended to `out`.
+    static void appendWithoutPassword(std::string& out, std::string_view url);
 };
 
 }  // namespace VeltoSDK

@@ -1,9 +1,11 @@
 #include "Sourcefiles/PostBody.hpp"
 
+#include <rapidjson/allocators.h>
 #include <rapidjson/prettywriter.h>
 #include <rapidjson/stringbuffer.h>
 #include <rapidjson/writer.h>
 
+#include <cstddef>
 #include <limits>
 
 #include "Sourcefiles/BodySteps.hpp"
@@ -18,6 +20,13 @@ namespace {
 
 // Room for the usual event, so the text is not copied while it grows.
 constexpr std::size_t kExpectedBodyBytes = 1024;
+// Far below the longest text the writer can count.
+constexpr std::size_t kShortText = 1 << 20;
+
+// The writer's stack of open objects and arrays lives in the writer's own object: the body is
+// at most four deep (the object, "custom", one of its objects, its "v").
+using LevelAllocator = rapidjson::MemoryPoolAllocator<>;
+constexpr std::size_t kLevels = 4;
 
 // A RapidJSON output stream into a text that turns the hex digits of \u escapes to lower case.
 class LowerCaseEscapes {
@@ -44,11 +53,14 @@ private:
     bool afterBackslash_ = false;
 };
 
-template <typename Writer>
+// With `kOwnKeys` every key is one of the library's own ASCII names and goes in as it is;
+// otherwise keys are checked like texts.
+template <typename Writer, bool kOwnKeys>
 class JsonObject final : public PostBody {
 public:
     template <typename Stream>
-    explicit JsonObject(Stream& stream) : writer_(stream) {
+    explicit JsonObject(Stream& stream)
+        : levels_(levelRoom_, sizeof levelRoom_), writer_(stream, &levels_, kLevels) {
         writer_.StartObject();
     }
 
@@ -86,8 +98,16 @@ public:
 
 private:
     // The text as the writer takes it: repaired if it is not UTF-8, refused if it is too long.
+    // Nearly every text is short and well-formed, and goes in as it is.
     static std::string_view writable(std::string_view member, std::string_view text,
                                      std::string& repaired) {
+        if (text.size() <= kShortText && isValidUTF8(text)) [[likely]]
+            return text;
+        return checked(member, text, repaired);
+    }
+    [[gnu::noinline]] static std::string_view checked(std::string_view member,
+                                                      std::string_view text,
+                                                      std::string& repaired) {
         if (!isValidUTF8(text)) text = repaired = repairedUTF8(text);
         // The writer counts a text's bytes in 32 bits; a longer one would be cut, not refused.
         if (text.size() > std::numeric_limits<rapidjson::SizeType>::max()) {
@@ -98,7 +118,7 @@ private:
 
     void key(std::string_view name) {
         std::string repaired;
-        name = writable(name, name, repaired);
+        if constexpr (!kOwnKeys) name = writable(name, name, repaired);
         writer_.Key(name.data(), static_cast<rapidjson::SizeType>(name.size()));
     }
     void text(std::string_view member, std::string_view value) {
@@ -117,14 +137,20 @@ private:
         writer_.EndArray();
     }
 
+    alignas(std::max_align_t) char levelRoom_[256];
+    LevelAllocator levels_;
     Writer writer_;
 };
 
 }  // namespace
 
 std::string prettyJSON(const std::function<void(PostBody&)>& members) {
-    rapidjson::StringBuffer buffer(nullptr, kExpectedBodyBytes);
-    JsonObject<rapidjson::PrettyWriter<rapidjson::StringBuffer>> object(buffer);
+    rapidjson::CrtAllocator allocator;  // given, so the buffer does not make one of its own
+    rapidjson::StringBuffer buffer(&allocator, kExpectedBodyBytes);
+    JsonObject<rapidjson::PrettyWriter<rapidjson::StringBuffer, rapidjson::UTF8<>,
+                                       rapidjson::UTF8<>, LevelAllocator>,
+               true>
+        object(buffer);
     members(object);
     object.finish();
     return std::string(buffer.GetString(), buffer.GetSize());
@@ -133,7 +159,10 @@ std::string prettyJSON(const std::function<void(PostBody&)>& members) {
 std::string compactJSON(const std::function<void(PostBody&)>& members) {
     std::string text;
     LowerCaseEscapes stream(text);
-    JsonObject<rapidjson::Writer<LowerCaseEscapes>> object(stream);
+    JsonObject<
+        rapidjson::Writer<LowerCaseEscapes, rapidjson::UTF8<>, rapidjson::UTF8<>, LevelAllocator>,
+        false>
+        object(stream);
     members(object);
     object.finish();
     return text;

@@ -36,7 +36,9 @@ protected:
 };
 
 // The text of the object that `members` writes: pretty-printed, as a request carries it, or
-// compact, with the hex digits of \u escapes in lower case.
+// compact, with the hex digits of \u escapes in lower case. The pretty one is for the body's
+// steps, whose keys are the library's own ASCII names and are written unchecked; the compact
+// one checks keys like texts.
 std::string prettyJSON(const std::function<void(PostBody&)>& members);
 std::string compactJSON(const std::function<void(PostBody&)>& members);
 

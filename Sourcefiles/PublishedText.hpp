@@ -15,13 +15,12 @@ public:
     explicit PublishedText(std::string initial = {})
         : text_(std::make_shared<const std::string>(std::move(initial))) {}
 
-    std::string get() const {
-        std::shared_ptr<const std::string> snapshot;
-        {
-            std::lock_guard lock(mutex_);
-            snapshot = text_;
-        }
-        return *snapshot;
+    std::string get() const { return *snapshot(); }
+
+    // The current text without copying it; later changes do not reach it.
+    std::shared_ptr<const std::string> snapshot() const {
+        std::lock_guard lock(mutex_);
+        return text_;
     }
 
     void set(std::string text) {

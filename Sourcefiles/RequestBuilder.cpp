@@ -1,7 +1,5 @@
 #include "Sourcefiles/RequestBuilder.hpp"
 
-#include <VeltoSDK/Velto.hpp>
-
 #include "Sourcefiles/Log.hpp"
 #include "Sourcefiles/LogText.hpp"
 #include "Sourcefiles/PostBody.hpp"
@@ -17,11 +15,17 @@ constexpr std::string_view kJSON = "application/json";
 }  // namespace
 
 std::string RequestBuilder::contructHostURL(std::string_view eventName) {
-    std::string url = Velto::shared().baseURL();
-    const std::string pixelId = VeltoSettings::shared().pixelId();
-    url.reserve(url.size() + eventName.size() + pixelId.size() + 6);
-    url.append("e=").append(eventName).append("&pi=").append(pixelId);
-    Log::info("Velto Host URL " + LogText::withoutPassword(url), kContructHostURL, __LINE__);
+    const std::shared_ptr<const std::string> baseURL = VeltoSettings::currentBaseURL();
+    const std::shared_ptr<const std::string> pixelId = VeltoSettings::shared().currentPixelId();
+    std::string url;
+    url.reserve(baseURL->size() + eventName.size() + pixelId->size() + 6);
+    url.append(*baseURL).append("e=").append(eventName).append("&pi=").append(*pixelId);
+    constexpr std::string_view kLabel = "Velto Host URL ";
+    std::string message;
+    message.reserve(kLabel.size() + url.size() + 3);  // a password may become "***"
+    message += kLabel;
+    LogText::appendWithoutPassword(message, url);
+    Log::info(message, kContructHostURL, __LINE__);
     return url;
 }
 

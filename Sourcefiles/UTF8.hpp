@@ -3,6 +3,7 @@
 #include <unicode/utf8.h>
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -12,7 +13,14 @@ namespace VeltoSDK {
 inline bool isValidUTF8(std::string_view bytes) {
     const auto* text = reinterpret_cast<const uint8_t*>(bytes.data());
     const int64_t length = static_cast<int64_t>(bytes.size());
-    for (int64_t i = 0; i < length;) {
+    // Most texts are ASCII: eight bytes at a time while none has its top bit set.
+    int64_t i = 0;
+    for (; i + 8 <= length; i += 8) {
+        uint64_t word;
+        std::memcpy(&word, text + i, sizeof word);
+        if (word & 0x8080808080808080) break;
+    }
+    while (i < length) {
         UChar32 c;
         U8_NEXT(text, i, length, c);
         if (c < 0) return false;

@@ -27,7 +27,7 @@ void Velto::initialize(std::string_view pixelId) {
 }
 
 bool Velto::fireEvent(std::string_view eventName, const VeltoParams* eventParams) {
-    if (isBlank(VeltoSettings::shared().pixelId())) {
+    if (isBlank(*VeltoSettings::shared().currentPixelId())) {
         Log::error(
             "Initialize not called. Please call initialize atleast once before calling fireEvent",
             kFireEvent, __LINE__);

@@ -47,6 +47,10 @@ void VeltoSettings::setup(std::string_view pixelId) {
 
 std::string VeltoSettings::baseURL() { return switches().baseURL.get(); }
 
+std::shared_ptr<const std::string> VeltoSettings::currentBaseURL() {
+    return switches().baseURL.snapshot();
+}
+
 void VeltoSettings::setBaseURL(std::string baseURL) { switches().baseURL.set(std::move(baseURL)); }
 
 bool VeltoSettings::debugMode() { return switches().debugMode.load(std::memory_order_relaxed); }

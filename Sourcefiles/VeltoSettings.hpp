@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -20,11 +21,14 @@ public:
     void setup(std::string_view pixelId);
 
     std::string pixelId() const { return pixelId_.get(); }
+    // The same as a snapshot, not copied: read for every event.
+    std::shared_ptr<const std::string> currentPixelId() const { return pixelId_.snapshot(); }
     std::int64_t start_time() const { return startTime_.load(std::memory_order_acquire); }
     std::int64_t init_time() const { return initTime_; }
 
     // Static, so that setting them does not create the shared instance, which stamps init_time.
     static std::string baseURL();
+    static std::shared_ptr<const std::string> currentBaseURL();
     static void setBaseURL(std::string baseURL);
     static bool debugMode();
     static void setDebugMode(bool debugMode);

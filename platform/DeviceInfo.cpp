@@ -1,8 +1,7 @@
 #include "platform/DeviceInfo.hpp"
 
-#include <algorithm>
+#include <array>
 #include <charconv>
-#include <vector>
 
 namespace VeltoSDK::platform {
 namespace {
@@ -18,17 +17,18 @@ int hexValue(char c) {
     return -1;
 }
 
-// Leading dotted numbers, as in "14", "17.2.1" or the kernel's "6.1.0-13-amd64". None when
-// the text does not start with a number or a number is malformed ("14..0", "v14", "14x").
-std::optional<std::vector<long>> dottedNumbers(std::string_view text) {
-    std::vector<long> numbers;
+// The first three of the leading dotted numbers, as in "14", "17.2.1" or the kernel's
+// "6.1.0-13-amd64", missing ones as 0. None when the text does not start with a number or a
+// number is malformed ("14..0", "v14", "14x"). Read for every event, so nothing is allocated.
+std::optional<std::array<long, 3>> leadingVersion(std::string_view text) {
+    std::array<long, 3> numbers{};
     const char* position = text.data();
     const char* end = text.data() + text.size();
-    while (true) {
+    for (std::size_t count = 0;; ++count) {
         long number = 0;
         auto [next, error] = std::from_chars(position, end, number);
         if (error != std::errc() || number < 0) return std::nullopt;
-        numbers.push_back(number);
+        if (count < numbers.size()) numbers[count] = number;
         position = next;
         if (position == end) return numbers;
         if (*position != '.') break;
@@ -42,12 +42,8 @@ std::optional<std::vector<long>> dottedNumbers(std::string_view text) {
 }  // namespace
 
 bool versionIsAtLeast(std::string_view version, int major, int minor, int patch) {
-    auto numbers = dottedNumbers(version);
-    if (!numbers) return false;
-    numbers->resize(std::max<size_t>(numbers->size(), 3), 0);
-    std::vector<long> wanted{major, minor, patch};
-    return !std::lexicographical_compare(numbers->begin(), numbers->begin() + 3, wanted.begin(),
-                                         wanted.end());
+    std::optional<std::array<long, 3>> numbers = leadingVersion(version);
+    return numbers && *numbers >= std::array<long, 3>{major, minor, patch};
 }
 
 std::string uuidString(const UUID& uuid) {

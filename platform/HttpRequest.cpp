@@ -23,6 +23,7 @@ void HttpRequest::addValue(std::string_view value, std::string_view field) {
             return;
         }
     }
+    if (headers_.empty()) headers_.reserve(2);  // what a request carries: grown once, not per field
     headers_.emplace_back(field, value);
 }
 

@@ -92,7 +92,10 @@ TEST_F(LogTest, TimeInThePlatformsZoneAndDigits) {
     clock.seconds = -0.001;
     locale.zone = "Asia/Kolkata";
     locale.locale = "ar_EG";
-    EXPECT_EQ(Log::formattedNow(), "١٩٧٠-٠١-٠١ ٠٥:٢٩:٥٩٩٩٩");
+    // A locale's first line is formatted whole, the next from the split formatters and the
+    // table of its (multi-byte) digits.
+    for (int line = 0; line < 2; ++line)
+        EXPECT_EQ(Log::formattedNow(), "١٩٧٠-٠١-٠١ ٠٥:٢٩:٥٩٩٩٩") << line;
 }
 
 // Texts from outside can neither end a line nor drive a terminal; printable text stays.
@@ -105,6 +108,8 @@ TEST(LogTextTest, ControlCharactersBecomeVisibleEscapes) {
         {"c1 \u0085 \u009b x", "c1 \\u0085 \\u009b x"},
         {"ls \u2028 ps \u2029", "ls \\u2028 ps \\u2029"},
         {"bad \xff\xc3 utf8 \xe2\x82", "bad \\xff\\xc3 utf8 \\xe2\\x82"},
+        {"1234567\x7f then more", "1234567\\u007f then more"},  // in the first eight bytes
+        {"12345678 \x1f then more", "12345678 \\u001f then more"},
     };
     for (const auto& [text, escaped] : cases) EXPECT_EQ(LogText::escaped(text), escaped) << text;
     EXPECT_EQ(LogText::escaped("{\n  \"a\": \"\\u001b\"\n}\x1b", true),
@@ -121,6 +126,25 @@ TEST(LogTextTest, PasswordInUrlIsMasked) {
         {"user:pw@host/path", "user:***@host/path"},
     };
     for (const auto& [url, masked] : cases) EXPECT_EQ(LogText::withoutPassword(url), masked);
+}
+
+// A thread's log state is gone before its later thread_local destructors run (and, on the
+// main thread, before static destructors at exit); lines written from them are still whole.
+TEST_F(LogTest, LinesFromAThreadsLastDestructorsAreWhole) {
+    clock.seconds = 1796551445.007;  // 2026-12-06 10:04:05.007 UTC
+    std::thread([] {
+        struct LogsWhenDestroyed {
+            ~LogsWhenDestroyed() {
+                for (int line = 0; line < 2; ++line) Log::info("last", {"f", "fn"}, 2);
+            }
+        };
+        thread_local LogsWhenDestroyed logsLast;  // made first, so destroyed last
+        (void)&logsLast;
+        for (int line = 0; line < 2; ++line) Log::info("first", {"f", "fn"}, 1);
+    }).join();
+    const std::string first = "2026-12-06 10:04:05007 [\u2139\uFE0F] [f]:1 fn -> first\n",
+                      last = "2026-12-06 10:04:05007 [\u2139\uFE0F] [f]:2 fn -> last\n";
+    EXPECT_EQ(output.writes(), (std::vector<std::string>{first, first, last, last}));
 }
 
 // The handler takes every line at or above the minimum level (debug lines in debug mode

@@ -153,10 +153,10 @@ public:
         if (multi) curl_multi_cleanup(multi);
         multi = newMulti;
     }
-    std::vector<std::unique_ptr<CurlTask>> takeIncoming() override {
+    void takeIncoming(std::vector<std::unique_ptr<CurlTask>>& into) override {
         std::lock_guard lock(mutex);
         wakeRequested = false;
-        return std::exchange(incoming, {});
+        incoming.swap(into);
     }
     bool hasNews() override {
         std::lock_guard lock(mutex);
@@ -336,9 +336,10 @@ bool CurlHttpClient::belongsToThisProcess() const { return state_->belongsToThis
 
 std::shared_ptr<DataTask> CurlHttpClient::dataTask(HttpRequest request,
                                                    CompletionHandler completion) {
-    state_->madeTasks.store(true);
+    // Set once; a plain load afterwards, not a locked store for every event.
+    if (!state_->madeTasks.load(std::memory_order_relaxed)) state_->madeTasks.store(true);
     return std::make_shared<CurlDataTask>(
-        *state_, std::make_unique<CurlTask>(CurlTask{std::move(request), completion}));
+        *state_, std::make_unique<CurlTask>(std::move(request), std::move(completion)));
 }
 
 bool CurlHttpClient::flush(double timeoutSeconds) {

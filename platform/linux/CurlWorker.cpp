@@ -93,7 +93,9 @@ private:
     };
 
     void turn() {
-        for (auto& task : queue_.takeIncoming()) admit(std::move(task));
+        queue_.takeIncoming(taken_);
+        for (auto& task : taken_) admit(std::move(task));
+        taken_.clear();  // its room goes back to the callers at the next take
         queue_.deliverRefusals();
         expireWaiting();
         int active = 0;
@@ -249,6 +251,7 @@ private:
     }
 
     WorkerQueue& queue_;
+    std::vector<std::unique_ptr<CurlTask>> taken_;  // empty between turns
     CURLM* multi_ = nullptr;
     EasyHandlePool pool_;
     HeaderListCache headerLists_;

@@ -20,7 +20,9 @@ public:
     [[noreturn]] virtual void park() = 0;
     // Publishes the worker's new multi handle, so callers can wake it, and cleans up the old.
     virtual void setMulti(CURLM* multi) = 0;
-    virtual std::vector<std::unique_ptr<CurlTask>> takeIncoming() = 0;
+    // Swaps the tasks handed over since the last take into `into`, which is empty: callers
+    // then fill its room, so neither side allocates a list per batch.
+    virtual void takeIncoming(std::vector<std::unique_ptr<CurlTask>>& into) = 0;
     // Tasks or refusals arrived since the last take, perhaps without waking the worker.
     virtual bool hasNews() = 0;
     // Tells the handlers of refused transfers.

@@ -76,7 +76,8 @@ public:
     std::string unameMachine() override {
         struct utsname names {};
         (void)uname(&names);  // on failure the zero-filled field reads as no machine
-        return std::string(names.machine, sizeof names.machine);
+        // The field ends at its first zero byte; the zeros after it are not part of the name.
+        return std::string(names.machine, strnlen(names.machine, sizeof names.machine));
     }
 
     // Linux has no advertising identifier, tracking switch, tracking consent or carrier

@@ -25,7 +25,7 @@ CurlHttpClient& processClient() {
 class ProcessHttpClient final : public HttpClient {
 public:
     std::shared_ptr<DataTask> dataTask(HttpRequest request, CompletionHandler completion) override {
-        return processClient().dataTask(std::move(request), completion);
+        return processClient().dataTask(std::move(request), std::move(completion));
     }
     bool flush(double timeoutSeconds) override { return processClient().flush(timeoutSeconds); }
     void start() override { processClient().start(); }

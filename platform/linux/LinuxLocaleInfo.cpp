@@ -61,25 +61,48 @@ std::string zoneIdFor(const char* tz) {
     return std::string(text);
 }
 
+// Read on every log line, so without a lock: each thread keeps the id it last found and looks
+// again only when TZ has changed. A line written after the thread's copy is destroyed (from a
+// later thread_local destructor, or a static one at exit) gets the id in `scratch` instead, and
+// nothing is kept for it.
+const std::string& currentZoneId(std::string& scratch) {
+    struct Reading {
+        bool known = false;
+        bool gone = false;
+        bool tzWasSet = false;
+        std::string tz;
+        std::string id;
+        ~Reading() {
+            known = false;
+            gone = true;
+            std::string().swap(tz);
+            std::string().swap(id);
+        }
+    };
+    thread_local Reading last;
+    const char* tz = std::getenv("TZ");
+    if (last.gone) return scratch = zoneIdFor(tz);
+    if (!last.known || last.tzWasSet != (tz != nullptr) || (tz && last.tz != tz)) {
+        last.id = zoneIdFor(tz);
+        last.tzWasSet = tz != nullptr;
+        last.tz = tz ? tz : "";
+        last.known = true;
+    }
+    return last.id;
+}
+
 class IcuLocaleInfo final : public LocaleInfo {
 public:
     std::string localeName() override { return localeNames().name; }
 
-    // Read on every log line, so without a lock: each thread keeps the id it last found and
-    // looks again only when TZ has changed.
     std::string timeZoneId() override {
-        thread_local bool known = false;
-        thread_local bool tzWasSet = false;
-        thread_local std::string lastTz;
-        thread_local std::string id;
-        const char* tz = std::getenv("TZ");
-        if (!known || tzWasSet != (tz != nullptr) || (tz && lastTz != tz)) {
-            id = zoneIdFor(tz);
-            tzWasSet = tz != nullptr;
-            lastTz = tz ? tz : "";
-            known = true;
-        }
-        return id;
+        std::string scratch;
+        return currentZoneId(scratch);
+    }
+
+    bool isCurrent(std::string_view localeName, std::string_view timeZoneId) override {
+        std::string scratch;
+        return localeNames().name == localeName && currentZoneId(scratch) == timeZoneId;
     }
 
     std::optional<std::string> languageCode() override { return localeNames().language; }

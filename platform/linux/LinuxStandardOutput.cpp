@@ -85,9 +85,15 @@ public:
     explicit DescriptorOutput(int fd) : fd_(fd) {}
 
     void write(std::string_view text) override {
+        // Nothing to do until the next look at the descriptor while lines go nowhere: a line
+        // then takes no lock, which the other threads' lines would make it wait for.
+        if (coarseNanoseconds() < writeNothingUntil_.load(std::memory_order_acquire)) return;
         std::lock_guard lock(mutex_);
         recheckWhenDue();
-        if (route_ == Route::none || route_ == Route::discard) return;
+        if (route_ == Route::none || route_ == Route::discard) {
+            writeNothingUntil_.store(nextCheck_, std::memory_order_release);
+            return;
+        }
         std::string fresh;
         if (lineCut_) {  // the line that was cut ends here, so this one starts whole
             fresh.reserve(text.size() + 1);
@@ -112,10 +118,14 @@ public:
     }
 
 private:
-    void recheckWhenDue() {
+    static long long coarseNanoseconds() {
         timespec now{};
         clock_gettime(CLOCK_MONOTONIC_COARSE, &now);  // no system call
-        long long nanoseconds = now.tv_sec * 1'000'000'000LL + now.tv_nsec;
+        return now.tv_sec * 1'000'000'000LL + now.tv_nsec;
+    }
+
+    void recheckWhenDue() {
+        long long nanoseconds = coarseNanoseconds();
         if (checked_ && nanoseconds < nextCheck_) return;
         checked_ = true;
         nextCheck_ = nanoseconds + kRecheckNanoseconds;
@@ -208,6 +218,8 @@ private:
     bool lineCut_ = false;  // part of a long line went out, the rest did not
     size_t dropped_ = 0;    // not yet followed by a line that got through
     std::atomic<size_t> unreported_{0};
+    // While lines go nowhere: the time of the next look, before which a line is not written.
+    std::atomic<long long> writeNothingUntil_{0};
 };
 
 }  // namespace
