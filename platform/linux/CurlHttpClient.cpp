@@ -338,8 +338,8 @@ std::shared_ptr<DataTask> CurlHttpClient::dataTask(HttpRequest request,
                                                    CompletionHandler completion) {
     // Set once; a plain load afterwards, not a locked store for every event.
     if (!state_->madeTasks.load(std::memory_order_relaxed)) state_->madeTasks.store(true);
-    return std::make_shared<CurlDataTask>(
-        *state_, std::make_unique<CurlTask>(std::move(request), std::move(completion)));
+    return std::make_shared<CurlDataTask>(*state_, std::unique_ptr<CurlTask>(new CurlTask{
+                                                       std::move(request), std::move(completion)}));
 }
 
 bool CurlHttpClient::flush(double timeoutSeconds) {
