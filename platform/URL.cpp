@@ -27,12 +27,23 @@ bool hasOnlyUrlCharacters(std::string_view text) {
     return true;
 }
 
+// Events mostly repeat their URL, so each thread keeps the last one that parsed. A thread's
+// later destructors may still parse: once this is destroyed, nothing is kept, since nothing
+// would free it.
+struct LastParsed {
+    std::optional<URL> url;
+    bool gone = false;
+    ~LastParsed() {
+        url.reset();
+        gone = true;
+    }
+};
+
 }  // namespace
 
 std::optional<URL> URL::fromString(std::string_view text) {
-    // Events mostly repeat their URL, so each thread keeps the last one that parsed.
-    thread_local std::optional<URL> lastParsed;
-    if (lastParsed && lastParsed->text_ == text) return lastParsed;
+    thread_local LastParsed last;
+    if (last.url && last.url->text_ == text) return last.url;
     if (text.empty() || !hasOnlyUrlCharacters(text)) return std::nullopt;
 
     CurlUrl handle(curl_url());
@@ -47,8 +58,9 @@ std::optional<URL> URL::fromString(std::string_view text) {
     if (curl_url_get(handle.get(), CURLUPART_SCHEME, &scheme, 0) != CURLUE_OK) return std::nullopt;
     std::string schemeText(scheme);
     curl_free(scheme);
-    lastParsed = URL(std::move(owned), std::move(schemeText));
-    return lastParsed;
+    URL parsed(std::move(owned), std::move(schemeText));
+    if (!last.gone) last.url = parsed;
+    return parsed;
 }
 
 }  // namespace VeltoSDK::platform
