@@ -122,28 +122,29 @@ std::string deviceModelIdentifier() {
     return latin1ToUTF8(bytes);
 }
 
-void addDeviceFields(PostBody& body) {
+void addDeviceFields(PostBody& body) { addDeviceFieldsFor(body, *hostValues()); }
+
+void addDeviceFieldsFor(PostBody& body, const HostValues& host) {
     platform::DeviceInfo& device = *platform::current().deviceInfo;
-    const std::shared_ptr<const HostValues> host = hostValues();
     addLanguage(body);
     body.addText("os",
-                 "iOS " + (host->systemVersion ? *host->systemVersion : device.systemVersion()));
+                 "iOS " + (host.systemVersion ? *host.systemVersion : device.systemVersion()));
     body.addText("devmake", "Apple");
     if (std::string model = deviceModelIdentifier(); !model.empty()) {
         body.addText("devmodel", model);
     }
-    if (std::string identifier = advertisingIdentifierText(device, *host); !identifier.empty()) {
+    if (std::string identifier = advertisingIdentifierText(device, host); !identifier.empty()) {
         body.addText("ifa", identifier);
     }
     body.addText("ifatype", "IDFA");
-    addTrackingPermission(body, device, *host);
+    addTrackingPermission(body, device, host);
 
     // Lives until the end of the step; its destruction detaches it from the platform.
     std::shared_ptr<Reachability> monitor = Reachability::createForZeroAddress();
     body.addText("conntype", connectionTypeText(monitor.get()));
 
-    std::unique_ptr<platform::Carrier> carrier = host->carrier
-                                                     ? std::make_unique<HostCarrier>(*host->carrier)
+    std::unique_ptr<platform::Carrier> carrier = host.carrier
+                                                     ? std::make_unique<HostCarrier>(*host.carrier)
                                                      : device.subscriberCellularProvider();
     if (carrier) {
         addCarrierProperty(body, "carrier", *carrier, &platform::Carrier::carrierName);

@@ -1,9 +1,8 @@
 #include <string_view>
 
-#include <VeltoSDK/VeltoParams.hpp>
-
 #include "Sourcefiles/BodySteps.hpp"
 #include "Sourcefiles/ParameterKeys.hpp"
+#include "Sourcefiles/VeltoParamsReader.hpp"
 
 namespace VeltoSDK {
 namespace {
@@ -17,8 +16,8 @@ bool isNamedList(std::string_view key) {
 
 void addEventFields(const VeltoParams* eventParams, PostBody& body) {
     if (!eventParams) return;
-    // A snapshot, so the host's object is read once.
-    const VeltoParams::Dictionary pairs = eventParams->veltoParamsDictionary();
+    // Read in place: the host's object is not changed while the event fires.
+    const VeltoParams::Dictionary& pairs = VeltoParamsReader::pairs(*eventParams);
     bool anyCustom = false;
     for (const auto& [key, value] : pairs) {
         if (value.empty()) continue;

@@ -173,8 +173,9 @@ std::string buildPostBody(const VeltoParams* eventParams) {
         addEventFields(eventParams, body);
         // "et" is taken before the device and the network are examined.
         addTimeFields(body);
-        addAppFields(body);
-        addDeviceFields(body);
+        const std::shared_ptr<const HostValues> host = hostValues();
+        addAppFields(body, *host);
+        addDeviceFieldsFor(body, *host);
     });
 }
 
@@ -185,9 +186,9 @@ void addTimeFields(PostBody& body) {
     body.addNumber("st", settings.start_time());
 }
 
-void addAppFields(PostBody& body) {
+void addAppFields(PostBody& body, const HostValues& host) {
     platform::BundleInfo& bundle = *platform::current().bundleInfo;
-    std::optional<std::string> given = hostValues()->mainBundleIdentifier;
+    const std::optional<std::string>& given = host.mainBundleIdentifier;
     if (std::optional<std::string> appId = given ? given : bundle.mainBundleIdentifier()) {
         body.addText("appid", *appId);
     }

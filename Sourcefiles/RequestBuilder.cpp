@@ -16,10 +16,12 @@ constexpr std::string_view kJSON = "application/json";
 
 std::string RequestBuilder::contructHostURL(std::string_view eventName) {
     const std::shared_ptr<const std::string> baseURL = VeltoSettings::currentBaseURL();
-    const std::shared_ptr<const std::string> pixelId = VeltoSettings::shared().currentPixelId();
+    std::shared_ptr<const std::string> current;
+    const std::string_view pixelId =
+        pixelId_ ? *pixelId_ : *(current = VeltoSettings::shared().currentPixelId());
     std::string url;
-    url.reserve(baseURL->size() + eventName.size() + pixelId->size() + 6);
-    url.append(*baseURL).append("e=").append(eventName).append("&pi=").append(*pixelId);
+    url.reserve(baseURL->size() + eventName.size() + pixelId.size() + 6);
+    url.append(*baseURL).append("e=").append(eventName).append("&pi=").append(pixelId);
     constexpr std::string_view kLabel = "Velto Host URL ";
     std::string message;
     message.reserve(kLabel.size() + url.size() + 3);  // a password may become "***"

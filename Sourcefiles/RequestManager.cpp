@@ -84,10 +84,10 @@ RequestManager& RequestManager::shared() {
     return *instance;
 }
 
-bool RequestManager::requestForVeltoUnit(std::string_view eventName,
-                                         const VeltoParams* eventParams) {
+bool RequestManager::requestForVeltoUnit(std::string_view eventName, const VeltoParams* eventParams,
+                                         std::string_view pixelId) {
     std::optional<platform::HttpRequest> request =
-        RequestBuilder().buildVeltoRequest(eventName, eventParams);
+        RequestBuilder(pixelId).buildVeltoRequest(eventName, eventParams);
     if (!request) return false;
     std::shared_ptr<platform::DataTask> task = platform::current().httpClient->dataTask(
         std::move(*request), {&RequestManager::handleCompletion, std::string(eventName)});

@@ -18,7 +18,8 @@ public:
     static RequestManager& shared();
 
     // True when a request was built and its transfer started.
-    bool requestForVeltoUnit(std::string_view eventName, const VeltoParams* eventParams);
+    bool requestForVeltoUnit(std::string_view eventName, const VeltoParams* eventParams,
+                             std::string_view pixelId);
 
     // Classifies the answer to the event `eventName`, writes its one line and then tells the
     // outcome handler.

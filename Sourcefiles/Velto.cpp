@@ -27,14 +27,16 @@ void Velto::initialize(std::string_view pixelId) {
 }
 
 bool Velto::fireEvent(std::string_view eventName, const VeltoParams* eventParams) {
-    if (isBlank(*VeltoSettings::shared().currentPixelId())) {
+    // Read once: the check and the request see the same id, whatever another thread sets.
+    const std::shared_ptr<const std::string> pixelId = VeltoSettings::shared().currentPixelId();
+    if (isBlank(*pixelId)) {
         Log::error(
             "Initialize not called. Please call initialize atleast once before calling fireEvent",
             kFireEvent, __LINE__);
         return false;
     }
     Log::info("fireEvent API is getting called", kFireEvent, __LINE__);
-    return RequestManager::shared().requestForVeltoUnit(eventName, eventParams);
+    return RequestManager::shared().requestForVeltoUnit(eventName, eventParams, *pixelId);
 }
 
 bool Velto::flush(double timeoutSeconds) {

@@ -62,6 +62,7 @@ public:
     Dictionary veltoParamsDictionary() const;
 
 private:
+    friend class VeltoParamsReader;  // the library reads the pairs in place for each event
     Dictionary _veltoParamsDictionary;
 };
 
