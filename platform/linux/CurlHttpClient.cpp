@@ -26,6 +26,14 @@
 namespace VeltoSDK::platform::linux_os {
 namespace {
 
+// A task's memory comes from the allocator of the thread that made it. When the worker frees
+// it, the two threads take turns at that thread's allocator lock, and the caller waits there,
+// asleep, once in tens of events. So a completed task goes back to the callers, each
+// submission freeing up to two (one event makes one), and the worker frees it itself only
+// beyond a small backlog or once nothing is outstanding, so that none is kept while idle.
+constexpr std::size_t kMaxFinishedKept = 256;
+constexpr std::size_t kFinishedFreedPerSubmit = 2;
+
 // Bumped in every forked child, so a child knows which clients are its parent's.
 std::atomic<unsigned> forkGeneration{0};
 
@@ -105,6 +113,8 @@ public:
     // Guarded by `mutex`.
     std::condition_variable completed;
     std::vector<std::unique_ptr<CurlTask>> incoming;
+    // Completed tasks, left for the callers' threads to free (see submit).
+    std::vector<std::unique_ptr<CurlTask>> finished;
     // Admitted ids in order, from the oldest not yet completed on; completed ones leave once
     // every older one has.
     struct Admitted {
@@ -163,19 +173,25 @@ public:
         return !incoming.empty() || !refused.empty();
     }
     void deliverRefusals() override;
-    void markCompleted(std::uint64_t id) override {
+    void markCompleted(std::unique_ptr<CurlTask> task) override {
         bool flushDone = false;
+        std::vector<std::unique_ptr<CurlTask>> idle;  // freed here, after the lock
         {
             std::lock_guard lock(mutex);
             auto it = std::lower_bound(
-                admitted.begin(), admitted.end(), id,
+                admitted.begin(), admitted.end(), task->id,
                 [](const Admitted& entry, std::uint64_t wanted) { return entry.id < wanted; });
-            if (it == admitted.end() || it->id != id || it->done) return;
+            if (it == admitted.end() || it->id != task->id || it->done) return;
             it->done = true;
             --outstanding;
             outstandingBodyBytes -= it->bodyBytes;
             while (!admitted.empty() && admitted.front().done) admitted.pop_front();
             flushDone = anyFlushDoneLocked();
+            if (outstanding == 0) {
+                idle.swap(finished);
+            } else if (finished.size() < kMaxFinishedKept) {
+                finished.push_back(std::move(task));
+            }
         }
         if (flushDone) completed.notify_all();
     }
@@ -246,7 +262,13 @@ bool CurlClientState::submit(std::unique_ptr<CurlTask> task) {
     // The clock is read before the lock, and without a system call.
     task->deadline = deadlineFor(task->request.timeoutInterval());
     const std::size_t bodyBytes = task->request.httpBody().size();
+    std::unique_ptr<CurlTask> reclaimed[kFinishedFreedPerSubmit];  // freed after the lock
     std::lock_guard lock(mutex);
+    for (auto& slot : reclaimed) {
+        if (finished.empty()) break;
+        slot = std::move(finished.back());
+        finished.pop_back();
+    }
     std::uint64_t id = ++lastId;
     if (outstanding >= options.maxTransfers ||
         bodyBytes > kMaxPendingBodyBytes - outstandingBodyBytes) {

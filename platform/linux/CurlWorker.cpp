@@ -132,11 +132,15 @@ private:
             // Another scheme answers without touching the network or the file system.
             TransferResult result;
             result.response = URLResponse{};
-            complete(*task, result);
+            complete(std::move(task), result);
             return;
         }
-        const Origin* origin = originFor(url.absoluteString(), *task);
-        if (!origin) return;
+        std::string error;
+        const Origin* origin = originFor(url.absoluteString(), error);
+        if (!origin) {
+            complete(std::move(task), failure(CURLE_URL_MALFORMAT, error, ""));
+            return;
+        }
         Host& host = hosts_[origin->key];
         host.name = origin->host;
         host.waiting.push_back(std::move(task));
@@ -144,18 +148,13 @@ private:
     }
 
     // Events go to one server after another, so the last origin found is kept by the text it
-    // came from instead of parsing each URL again. Completes the task when the URL has none.
-    const Origin* originFor(const std::string& url, CurlTask& task) {
+    // came from instead of parsing each URL again. Null, with `error` set, when the URL has none.
+    const Origin* originFor(const std::string& url, std::string& error) {
         std::string_view prefix = schemeAndAuthority(url);
         if (lastOrigin_ && !prefix.empty() && prefix == lastOriginPrefix_) return &*lastOrigin_;
-        std::string error;
         lastOrigin_ = originOf(url, error);
         lastOriginPrefix_ = prefix;
-        if (!lastOrigin_) {
-            complete(task, failure(CURLE_URL_MALFORMAT, error, ""));
-            return nullptr;
-        }
-        return &*lastOrigin_;
+        return lastOrigin_ ? &*lastOrigin_ : nullptr;
     }
 
     void startWaiting(const std::string& key) {
@@ -170,7 +169,7 @@ private:
                     transfer->start(multi_, SteadyClock::now())) {
                 std::unique_ptr<CurlTask> task = transfer->takeTask();
                 transfer.reset();
-                complete(*task, *failed);
+                complete(std::move(task), *failed);
                 continue;
             }
             CurlTransfer* raw = transfer.get();
@@ -195,9 +194,9 @@ private:
                 }
                 std::unique_ptr<CurlTask> task = std::move(*it);
                 it = waiting.erase(it);
-                complete(*task, failure(CURLE_OPERATION_TIMEDOUT,
-                                        "deadline passed while waiting for a connection",
-                                        host->second.name));
+                complete(std::move(task), failure(CURLE_OPERATION_TIMEDOUT,
+                                                  "deadline passed while waiting for a connection",
+                                                  host->second.name));
             }
             bool idle = host->second.running == 0 && waiting.empty();
             host = idle ? hosts_.erase(host) : std::next(host);
@@ -240,14 +239,14 @@ private:
         std::unique_ptr<CurlTask> task = entry.transfer->takeTask();
         entry.transfer.reset();  // frees the connection slot before the handler runs
         if (auto it = hosts_.find(entry.hostKey); it != hosts_.end()) --it->second.running;
-        complete(*task, result);
+        complete(std::move(task), result);
         startWaiting(entry.hostKey);
     }
 
-    void complete(const CurlTask& task, const TransferResult& result) {
-        runCompletion(task.completion, result.data, result.response ? &*result.response : nullptr,
+    void complete(std::unique_ptr<CurlTask> task, const TransferResult& result) {
+        runCompletion(task->completion, result.data, result.response ? &*result.response : nullptr,
                       result.error ? &*result.error : nullptr);
-        queue_.markCompleted(task.id);
+        queue_.markCompleted(std::move(task));
     }
 
     WorkerQueue& queue_;

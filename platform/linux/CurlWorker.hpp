@@ -27,8 +27,8 @@ public:
     virtual bool hasNews() = 0;
     // Tells the handlers of refused transfers.
     virtual void deliverRefusals() = 0;
-    // After the task's handler has returned.
-    virtual void markCompleted(std::uint64_t id) = 0;
+    // After the task's handler has returned; the task's memory is the queue's to free.
+    virtual void markCompleted(std::unique_ptr<CurlTask> task) = 0;
     virtual const std::string& caBundle() const = 0;
 
 protected:

@@ -1,9 +1,60 @@
 #include <sys/resource.h>
 
+#include <cstdlib>
+#include <new>
+
 #include <VeltoSDK/VeltoSDK.hpp>
 
 #include "Sourcefiles/RequestManager.hpp"
 #include "tests/support/Loopback.hpp"
+
+namespace VeltoSDK::testing {
+namespace {
+
+// Buffers whose release is watched, and how many of them the thread that started watching
+// freed itself.
+struct TrackedBuffers {
+    static constexpr int kCapacity = 512;
+    std::atomic<const void*> buffers[kCapacity] = {};
+    std::atomic<int> count{0}, freed{0}, freedByStarter{0};
+    std::atomic<bool> watching{false};
+    std::thread::id starter;
+
+    void start() {
+        starter = std::this_thread::get_id();
+        watching = true;
+    }
+    void stop() { watching = false; }
+    void track(const void* buffer) { buffers[count++ % kCapacity] = buffer; }
+    int alive() const { return count - freed; }
+    void noteFreed(const void* buffer) {
+        if (!buffer || !watching.load(std::memory_order_relaxed)) return;
+        for (auto& tracked : buffers) {
+            const void* expected = buffer;
+            if (tracked.compare_exchange_strong(expected, nullptr)) {
+                ++freed;
+                if (std::this_thread::get_id() == starter) ++freedByStarter;
+                return;
+            }
+        }
+    }
+} trackedBodies;
+
+}  // namespace
+}  // namespace VeltoSDK::testing
+
+void* operator new(std::size_t size) {
+    if (void* memory = std::malloc(size ? size : 1)) return memory;
+    throw std::bad_alloc();
+}
+void operator delete(void* memory) noexcept {
+    VeltoSDK::testing::trackedBodies.noteFreed(memory);
+    std::free(memory);
+}
+void operator delete(void* memory, std::size_t) noexcept {
+    VeltoSDK::testing::trackedBodies.noteFreed(memory);
+    std::free(memory);
+}
 
 namespace VeltoSDK::testing {
 namespace {
@@ -110,6 +161,53 @@ TEST_F(Load, FiringWhileTheSettingsChange) {
     EXPECT_EQ(lines.transportErrors, 0);
     EXPECT_LE(server.connections, 6);
     EXPECT_GT(server.connections, 1);
+}
+
+// A completed transfer's memory goes back to the threads that hand over events, two per
+// hand-over, while others are outstanding; beyond a small backlog, and once none is
+// outstanding, the client frees it itself, so nothing is kept while idle. Each transfer's body
+// buffer stands for its memory: its release is seen by this program's operator delete.
+TEST_F(Load, CompletedTransfersAreFreedByTheNextHandOvers) {
+    std::atomic<int> completed{0};
+    static std::atomic<int>* counter = &completed;
+    const platform::CompletionHandler counting{[](auto...) { ++*counter; }, ""};
+    auto postTracked = [&](const std::string& url) {
+        std::string body(64, 'b');
+        trackedBodies.track(body.data());
+        return post(url, 30, counting, std::move(body));
+    };
+    auto waitForCompleted = [&](int count) {
+        for (auto deadline = Clock::now() + 20s; completed < count && Clock::now() < deadline;)
+            std::this_thread::sleep_for(1ms);
+        return completed >= count;
+    };
+    std::atomic<bool> held{false};  // answers wait while set
+    LoopbackServer answering([&](const std::string& request) {
+        while (held) std::this_thread::sleep_for(1ms);
+        return answer200(request);
+    });
+    std::optional<LoopbackServer> stalled(std::in_place);  // keeps one transfer outstanding
+    trackedBodies.start();
+    ASSERT_TRUE(postTracked(stalled->url()));
+
+    for (int i = 0; i < 20; ++i) ASSERT_TRUE(postTracked(answering.url()));
+    ASSERT_TRUE(waitForCompleted(20));
+    EXPECT_EQ(trackedBodies.freedByStarter, 0);
+    for (int i = 0; i < 10; ++i) ASSERT_TRUE(postTracked(answering.url()));
+    EXPECT_EQ(trackedBodies.freedByStarter, 20);
+
+    held = true;  // these complete with no hand-over after them
+    for (int i = 0; i < 400; ++i) ASSERT_TRUE(postTracked(answering.url()));
+    held = false;
+    ASSERT_TRUE(waitForCompleted(430));
+    EXPECT_LE(trackedBodies.alive(), 257) << "at most 256 completed kept, besides the stalled";
+
+    stalled.reset();
+    ASSERT_TRUE(Velto::flush(20));
+    for (auto deadline = Clock::now() + 5s; trackedBodies.alive() > 0 && Clock::now() < deadline;)
+        std::this_thread::sleep_for(1ms);
+    EXPECT_EQ(trackedBodies.alive(), 0);
+    trackedBodies.stop();
 }
 
 }  // namespace

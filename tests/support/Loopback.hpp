@@ -268,7 +268,9 @@ inline bool post(const std::string& url, double seconds, platform::CompletionHan
                                   platform::CachePolicy::reloadIgnoringLocalCacheData, seconds);
     request.setHttpMethod("POST");
     request.setHttpBody(std::move(body));
-    return platform::current().httpClient->dataTask(request, std::move(completion))->resume();
+    return platform::current()
+        .httpClient->dataTask(std::move(request), std::move(completion))
+        ->resume();
 }
 
 // Counts the one line each completed request writes, by kind, and drops every other line so
