@@ -32,6 +32,9 @@ public:
     }
     // The current time in `dateFormat`, in the current locale and time zone.
     static std::string formattedNow();
+    // Whether ICU's canonical form of the locale `name` is known to be `name` itself, so that
+    // a formatter for it is made without loading ICU's alias data.
+    static bool isKnownCanonicalLocale(std::string_view name);
 };
 
 }  // namespace VeltoSDK

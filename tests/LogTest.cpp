@@ -1,3 +1,5 @@
+#include <unicode/locid.h>
+
 #include <VeltoSDK/Velto.hpp>
 
 #include <time.h>
@@ -96,6 +98,28 @@ TEST_F(LogTest, TimeInThePlatformsZoneAndDigits) {
     // table of its (multi-byte) digits.
     for (int line = 0; line < 2; ++line)
         EXPECT_EQ(Log::formattedNow(), "١٩٧٠-٠١-٠١ ٠٥:٢٩:٥٩٩٩٩") << line;
+}
+
+// The names whose formatter skips ICU's canonicalisation are those it would leave as they are.
+TEST(LogLocaleTest, KnownCanonicalLocalesAreWhatIcuMakesOfThem) {
+    int known = 0;
+    for (const char* language :
+         {"ar", "bn", "cs", "da", "de", "el", "en", "es", "fa", "fi", "fr",
+          "he", "hi", "hu", "id", "it", "ja", "ko", "ms", "nb", "nl", "pl",
+          "pt", "ro", "ru", "sk", "sv", "th", "tr", "uk", "vi", "zh", "iw"}) {
+        for (int region = 0; region < 26 * 26; ++region) {
+            const std::string name =
+                std::string(language) + '_' + char('A' + region / 26) + char('A' + region % 26);
+            if (!Log::isKnownCanonicalLocale(name)) continue;
+            ++known;
+            EXPECT_STREQ(icu::Locale::createCanonical(name.c_str()).getName(), name.c_str());
+        }
+    }
+    EXPECT_GT(known, 1000);
+    EXPECT_TRUE(Log::isKnownCanonicalLocale("en_US_POSIX"));
+    EXPECT_STREQ(icu::Locale::createCanonical("en_US_POSIX").getName(), "en_US_POSIX");
+    for (const char* changed : {"iw_IL", "en_UK", "de_DD", "en_US_POSIX@x=y", "en_us", "en-US"})
+        EXPECT_FALSE(Log::isKnownCanonicalLocale(changed)) << changed;
 }
 
 // Texts from outside can neither end a line nor drive a terminal; printable text stays.
