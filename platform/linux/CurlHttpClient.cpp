@@ -3,6 +3,7 @@
 #include <curl/curl.h>
 #include <dlfcn.h>
 #include <pthread.h>
+#include <sched.h>
 #include <signal.h>
 
 #include <algorithm>
@@ -144,6 +145,13 @@ public:
     }
 
     void launchWorkerOnce();
+    struct WorkerStart {
+        CurlClientState* state;
+        bool setsUpCurl;
+        cpu_set_t allowed;  // the creator's cores
+        bool widenAfterSetUp;
+    };
+    [[noreturn]] static void* runWorkerThread(void* start);
     // False when the task was refused: its completion runs later, on the worker.
     bool submit(std::unique_ptr<CurlTask> task);
     bool allCompletedUpTo(std::uint64_t id) const {
@@ -241,20 +249,46 @@ void CurlClientState::launchWorkerOnce() {
     sigset_t all, previous;
     sigfillset(&all);
     pthread_sigmask(SIG_SETMASK, &all, &previous);
-    try {
-        std::thread([this, workerSetsUpCurl] {
-            workerId.store(std::this_thread::get_id());
-            noteSignalsBlockedForGood();
-            // curl's set-up (the TLS library's above all) costs more than building and handing
-            // over an event. Callers need none of it: they use curl's URL parser, which works
-            // without it, and the multi handle only once the worker has published it.
-            if (workerSetsUpCurl) initialiseCurlOnce();
-            runWorker(*this);
-        }).detach();
-    } catch (...) {
+    auto* start = new WorkerStart{this, workerSetsUpCurl, {}, false};  // the worker frees it
+    pthread_attr_t attributes;
+    pthread_attr_init(&attributes);
+    pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED);
+    // A new thread shares its creator's core until the scheduler moves it, and curl's set-up
+    // would take turns with the caller's first event there. So the worker starts on another
+    // core, where there is one, and may use them all once set up.
+    if (pthread_getaffinity_np(pthread_self(), sizeof start->allowed, &start->allowed) == 0) {
+        cpu_set_t others = start->allowed;
+        const int here = sched_getcpu();
+        if (here >= 0 && here < CPU_SETSIZE && CPU_ISSET(here, &others)) CPU_CLR(here, &others);
+        if (CPU_COUNT(&others) > 0 && CPU_COUNT(&others) < CPU_COUNT(&start->allowed) &&
+            pthread_attr_setaffinity_np(&attributes, sizeof others, &others) == 0) {
+            start->widenAfterSetUp = true;
+        }
+    }
+    pthread_t worker;
+    if (pthread_create(&worker, &attributes, runWorkerThread, start) != 0) {
+        delete start;
         launched.store(false);  // a later transfer tries again
     }
+    pthread_attr_destroy(&attributes);
     pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+}
+
+void* CurlClientState::runWorkerThread(void* argument) {
+    const WorkerStart start = *static_cast<WorkerStart*>(argument);
+    delete static_cast<WorkerStart*>(argument);
+    CurlClientState& state = *start.state;
+    state.workerId.store(std::this_thread::get_id());
+    pthread_setname_np(pthread_self(), kWorkerThreadName);
+    noteSignalsBlockedForGood();
+    // curl's set-up (the TLS library's above all) costs more than building and handing over an
+    // event. Callers need none of it: they use curl's URL parser, which works without it, and
+    // the multi handle only once the worker has published it.
+    if (start.setsUpCurl) initialiseCurlOnce();
+    if (start.widenAfterSetUp) {
+        pthread_setaffinity_np(pthread_self(), sizeof start.allowed, &start.allowed);
+    }
+    runWorker(state);
 }
 
 bool CurlClientState::submit(std::unique_ptr<CurlTask> task) {

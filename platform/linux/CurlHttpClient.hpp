@@ -21,6 +21,8 @@ inline constexpr std::string_view kTruncationMark = "\u2026[truncated]";
 // Connections idle this long are not reused: shorter than the keep-alive timeouts of common
 // servers (5 s and up), so a server rarely closes one just as a request goes out on it.
 inline constexpr long kConnectionIdleLimitSeconds = 4;
+// What the worker thread is called, as tools that list threads show it.
+inline constexpr const char* kWorkerThreadName = "velto-http";
 // TransportError::code of a transfer refused because the client is saturated. Every other code
 // is curl's.
 inline constexpr long kSaturatedErrorCode = -1;

@@ -1,11 +1,14 @@
 #include <sys/resource.h>
 
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <new>
 
 #include <VeltoSDK/VeltoSDK.hpp>
 
 #include "Sourcefiles/RequestManager.hpp"
+#include "platform/linux/CurlHttpClient.hpp"
 #include "tests/support/Loopback.hpp"
 
 namespace VeltoSDK::testing {
@@ -18,10 +21,10 @@ struct TrackedBuffers {
     std::atomic<const void*> buffers[kCapacity] = {};
     std::atomic<int> count{0}, freed{0}, freedByStarter{0};
     std::atomic<bool> watching{false};
-    std::thread::id starter;
+    std::atomic<pid_t> starter{0};
 
     void start() {
-        starter = std::this_thread::get_id();
+        starter = ::gettid();
         watching = true;
     }
     void stop() { watching = false; }
@@ -33,12 +36,14 @@ struct TrackedBuffers {
             const void* expected = buffer;
             if (tracked.compare_exchange_strong(expected, nullptr)) {
                 ++freed;
-                if (std::this_thread::get_id() == starter) ++freedByStarter;
+                if (::gettid() == starter) ++freedByStarter;
                 return;
             }
         }
     }
-} trackedBodies;
+};
+// Constant-initialised: other files' static initialisers already free memory.
+constinit TrackedBuffers trackedBodies;
 
 }  // namespace
 }  // namespace VeltoSDK::testing
@@ -208,6 +213,29 @@ TEST_F(Load, CompletedTransfersAreFreedByTheNextHandOvers) {
         std::this_thread::sleep_for(1ms);
     EXPECT_EQ(trackedBodies.alive(), 0);
     trackedBodies.stop();
+}
+
+// The worker starts away from the thread that starts it, so that its set-up does not take
+// turns with that thread's first events, and may run on every core once set up.
+TEST_F(Load, TheWorkerEndsUpAllowedEveryCoreItsStarterHad) {
+    auto coresOf = [](const std::string& task) {
+        std::ifstream status("/proc/self/task/" + task + "/status");
+        for (std::string line; std::getline(status, line);)
+            if (line.starts_with("Cpus_allowed_list:")) return line;
+        return std::string();
+    };
+    Velto::initialize("px-cores");
+    ASSERT_TRUE(post("http://127.0.0.1:9/", 10, {}));  // refused; the worker is set up by then
+    ASSERT_TRUE(Velto::flush(10));
+    std::string worker;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+        std::ifstream name(task.path() / "comm");
+        std::string comm;
+        if (std::getline(name, comm) && comm == platform::linux_os::kWorkerThreadName)
+            worker = task.path().filename();
+    }
+    ASSERT_FALSE(worker.empty()) << "no thread named " << platform::linux_os::kWorkerThreadName;
+    EXPECT_EQ(coresOf(worker), coresOf(std::to_string(::gettid())));
 }
 
 }  // namespace
