@@ -261,8 +261,14 @@ void appendFormattedNow(std::string& text) {
 
 // Room for a line's date, tag, site and line number, and its line feed.
 constexpr std::size_t kLineRoom = 160;
+// Room for the lines of one event, kept by its batch.
+constexpr std::size_t kBatchRoom = 1024;
 
 constexpr Log::Site kWrite{"Sourcefiles/Log", "write(_:)"};
+
+// The lines kept by this thread's batch, if it has one. A plain pointer: still readable from
+// the thread's last destructors.
+thread_local std::string* threadBatch = nullptr;
 
 void write(LogLevel level, std::string_view tag, std::string_view message, const Log::Site& site,
            int line);
@@ -282,9 +288,12 @@ void write(LogLevel level, std::string_view tag, std::string_view message, const
            int line) {
     LogSink::Route route = LogSink::route(level);
     if (!route) return;
-    std::string text;
+    // Kept by the thread's batch, the line is built at the end of its lines.
+    std::string own;
+    std::string* kept = route.toHandler() ? nullptr : threadBatch;
+    std::string& text = kept ? *kept : own;
     // The date, the tag and the site rarely take more; the line is then built without a copy.
-    text.reserve(kLineRoom + message.size());
+    text.reserve(std::max(text.size() + kLineRoom + message.size(), kept ? kBatchRoom : 0));
     appendFormattedNow(text);
     text += ' ';
     text += tag;
@@ -298,10 +307,37 @@ void write(LogLevel level, std::string_view tag, std::string_view message, const
     text += " -> ";
     // Texts from outside reach the message; the JSON body keeps its layout.
     LogText::appendEscaped(text, message, tag == kDebugTag);
-    if (route.deliver(std::move(text))) reportDroppedLines(*platform::current().standardOutput);
+    if (kept) {
+        text += '\n';
+    } else if (route.deliver(std::move(own))) {
+        reportDroppedLines(*platform::current().standardOutput);
+    }
 }
 
 }  // namespace
+
+Log::Batch::Batch() : owner_(threadBatch == nullptr) {
+    if (owner_) threadBatch = &lines_;
+}
+
+Log::Batch::~Batch() {
+    if (!owner_) return;
+    try {
+        flush();
+    } catch (...) {
+        // Out of memory for the dropped-lines report: the lines themselves went out.
+    }
+    threadBatch = nullptr;
+}
+
+void Log::Batch::flush() {
+    std::string* lines = threadBatch;
+    if (!lines || lines->empty()) return;
+    platform::StandardOutput& output = *platform::current().standardOutput;
+    output.write(*lines);
+    lines->clear();
+    reportDroppedLines(output);  // kept for the next flush
+}
 
 std::string Log::formattedNow() {
     std::string text;

@@ -21,6 +21,24 @@ public:
         std::string_view fileName;  // what a line shows of `file`, found once
     };
 
+    // While one lives on a thread, the lines that thread writes to standard output are kept and
+    // written together, with one system call, when it is flushed or ends: whole and in order.
+    // Lines a log handler takes are not kept. One made while another lives changes nothing.
+    class Batch {
+    public:
+        Batch();
+        ~Batch();
+        Batch(const Batch&) = delete;
+        Batch& operator=(const Batch&) = delete;
+        // Writes what the calling thread's batch has kept so far, if it has one.
+        static void flush();
+
+    private:
+        friend class Log;
+        std::string lines_;
+        bool owner_;
+    };
+
     static void error(std::string_view message, const Site& site, int line);
     static void info(std::string_view message, const Site& site, int line);
     static void debug(std::string_view message, const Site& site, int line);

@@ -15,6 +15,8 @@ public:
     public:
         // False when the line is below the minimum level and should not be made at all.
         explicit operator bool() const { return writes_; }
+        // Whether the line is for the host's log handler rather than standard output.
+        bool toHandler() const { return toHandler_; }
         // Hands `line` (without its line feed) to the handler, or writes it to standard output;
         // true when it went to standard output.
         bool deliver(std::string line) const;

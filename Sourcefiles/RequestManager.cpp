@@ -89,6 +89,8 @@ bool RequestManager::requestForVeltoUnit(std::string_view eventName, const Velto
     std::optional<platform::HttpRequest> request =
         RequestBuilder(pixelId).buildVeltoRequest(eventName, eventParams);
     if (!request) return false;
+    // The lines so far go before any line about the request's answer.
+    Log::Batch::flush();
     std::shared_ptr<platform::DataTask> task = platform::current().httpClient->dataTask(
         std::move(*request), {&RequestManager::handleCompletion, std::string(eventName)});
     return task && task->resume();

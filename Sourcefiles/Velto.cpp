@@ -27,6 +27,8 @@ void Velto::initialize(std::string_view pixelId) {
 }
 
 bool Velto::fireEvent(std::string_view eventName, const VeltoParams* eventParams) {
+    // The event's lines go out with one write, before its request is handed over.
+    Log::Batch lines;
     // Read once: the check and the request see the same id, whatever another thread sets.
     const std::shared_ptr<const std::string> pixelId = VeltoSettings::shared().currentPixelId();
     if (isBlank(*pixelId)) {

@@ -55,6 +55,37 @@ TEST_F(LogTest, WholeLineTagsDebugGateEmptyPiecesAndDroppedLines) {
                   "[\U0001F4AC] [f] fn -> shown", "[\u2139\uFE0F] []  -> "}));
 }
 
+// A batch keeps its thread's lines for standard output and writes them with one write, whole
+// and in order, when flushed or at its end; other threads' lines and a handler's are not kept.
+TEST_F(LogTest, ABatchWritesItsThreadsLinesTogether) {
+    std::vector<std::string> handled;
+    {
+        Log::Batch event;
+        Log::info("one", {"f", "fn"}, 1);
+        {
+            Log::Batch nested;  // changes nothing
+            Log::info("two", {"f", "fn"}, 2);
+        }
+        std::thread([] { Log::info("elsewhere", {"f", "fn"}, 3); }).join();
+        EXPECT_EQ(output.lines(), std::vector<std::string>{"[\u2139\uFE0F] [f] fn -> elsewhere"});
+        output.dropped = 5;  // reported with the next write after the flush
+        Log::Batch::flush();
+        Velto::setLogHandler([&](LogLevel, std::string_view line) { handled.emplace_back(line); });
+        Log::info("handled", {"f", "fn"}, 4);
+        EXPECT_EQ(handled.size(), 1u) << "a handler's line is not kept";
+        Velto::setLogHandler(nullptr);
+        Log::info("three", {"f", "fn"}, 5);
+        EXPECT_EQ(output.writes().size(), 2u);
+    }
+    const std::string info = "[\u2139\uFE0F] [f] fn -> ";
+    EXPECT_EQ(output.writes().size(), 3u);
+    EXPECT_EQ(output.lines(),
+              (std::vector<std::string>{info + "elsewhere", info + "one", info + "two",
+                                        "[\u203C\uFE0F] [Log] write(_:) -> 5 log lines dropped: "
+                                        "standard output did not take them in time",
+                                        info + "three"}));
+}
+
 // The time on the 12-hour clock without a marker, milliseconds truncated, in the system's zone,
 // which follows TZ as the C library's localtime does (POSIX rules, which ICU alone reads as UTC,
 // count offsets west of Greenwich); each change of TZ is seen at the next line.

@@ -1,7 +1,10 @@
 #include <VeltoSDK/Event.hpp>
 #include <VeltoSDK/Velto.hpp>
 
+#include <thread>
+
 #include "Sourcefiles/VeltoSettings.hpp"
+#include "platform/HttpClient.hpp"
 #include "tests/support/Fakes.hpp"
 
 namespace VeltoSDK {
@@ -31,6 +34,47 @@ TEST_F(VeltoTest, BlankPixelIdIsStoredButRefusesEvents) {
             << id;
     }
     EXPECT_EQ(settings.init_time(), initTime);
+}
+
+// A client whose answer comes, on a thread of its own, before resume() returns.
+class AnsweringAtOnce final : public platform::HttpClient {
+public:
+    std::shared_ptr<platform::DataTask> dataTask(platform::HttpRequest,
+                                                 platform::CompletionHandler completion) override {
+        struct Task final : platform::DataTask {
+            platform::CompletionHandler completion;
+            bool resume() override {
+                std::thread([this] {
+                    const platform::URLResponse ok{200};
+                    completion(std::string("{}"), &ok, nullptr);
+                }).join();
+                return true;
+            }
+        };
+        auto task = std::make_shared<Task>();
+        task->completion = std::move(completion);
+        return task;
+    }
+    bool flush(double) override { return true; }
+};
+
+// An event's lines go out with one write, and before the line of its answer however soon that
+// comes.
+TEST_F(VeltoTest, AnEventsLinesGoOutTogetherBeforeItsAnswers) {
+    AnsweringAtOnce client;
+    platform::ScopedPlatform answering([&](platform::Platform& p) {
+        p = platform::current();
+        p.httpClient = &client;
+    });
+    Velto::initialize("px-lines");
+    output.clear();
+    EXPECT_TRUE(Velto::fireEvent(Event::LEAD));
+    const std::vector<std::string> lines = output.lines();
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_TRUE(lines[0].ends_with("fireEvent API is getting called")) << lines[0];
+    EXPECT_TRUE(lines[2].ends_with("Velto Request post body constructed")) << lines[2];
+    EXPECT_TRUE(lines[3].ends_with("Data Posted Successfully")) << lines[3];
+    EXPECT_EQ(output.writes().size(), 2u);
 }
 
 }  // namespace

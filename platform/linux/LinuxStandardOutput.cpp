@@ -11,6 +11,7 @@
 #include <sys/sysmacros.h>
 #include <time.h>
 #include <unistd.h>
+#include <algorithm>
 
 #include <atomic>
 #include <chrono>
@@ -107,9 +108,14 @@ public:
             if (dropped_ > 0) unreported_.fetch_add(std::exchange(dropped_, 0));
             return;
         }
-        ++dropped_;
+        // Each line whose line feed did not go out is lost; a cut one is ended by the next
+        // write. The line feed put before this text ends an earlier line, already counted.
+        const size_t ownStart = fresh.empty() ? 0 : 1;
+        dropped_ += static_cast<size_t>(
+                        std::count(text.begin() + std::max(written, ownStart), text.end(), '\n')) +
+                    (text.ends_with('\n') ? 0 : 1);
         waiting_ = false;
-        lineCut_ = lineCut_ || written > 0;
+        if (written > 0) lineCut_ = text[written - 1] != '\n';
     }
 
     size_t takeDroppedLineCount() override {

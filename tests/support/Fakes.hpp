@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cctype>
 #include <functional>
 #include <map>
 #include <memory>
@@ -47,11 +48,21 @@ public:
     // feed: "[tag] [file] function -> message".
     std::vector<std::string> lines() const {
         std::vector<std::string> lines;
-        for (std::string text : writes()) {
-            text.erase(0, text.find(' ', text.find(' ') + 1) + 1);
-            const size_t number = text.find("]:") + 1, end = text.find(' ', number);
-            if (number != 0) text.erase(number, end - number);
-            lines.push_back(text.ends_with('\n') ? text.substr(0, text.size() - 1) : text);
+        for (std::string_view written : writes()) {
+            // A write may hold several lines; each starts with its date's digits, while the
+            // lines of a JSON body it quotes do not.
+            while (!written.empty()) {
+                size_t end = written.find('\n');
+                while (end != written.npos && end + 1 < written.size() &&
+                       !std::isdigit(static_cast<unsigned char>(written[end + 1])))
+                    end = written.find('\n', end + 1);
+                std::string text(written.substr(0, end));
+                written.remove_prefix(end == written.npos ? written.size() : end + 1);
+                text.erase(0, text.find(' ', text.find(' ') + 1) + 1);
+                const size_t number = text.find("]:") + 1, stop = text.find(' ', number);
+                if (number != 0) text.erase(number, stop - number);
+                lines.push_back(text);
+            }
         }
         return lines;
     }
