@@ -261,8 +261,9 @@ void appendFormattedNow(std::string& text) {
 
 // Room for a line's date, tag, site and line number, and its line feed.
 constexpr std::size_t kLineRoom = 160;
-// Room for the lines of one event, kept by its batch.
-constexpr std::size_t kBatchRoom = 1024;
+// Room for the lines of one event, kept by its batch; below 1 KiB, where the allocator's large
+// sizes begin, which cost more to serve.
+constexpr std::size_t kBatchRoom = 640;
 
 constexpr Log::Site kWrite{"Sourcefiles/Log", "write(_:)"};
 

@@ -18,8 +18,9 @@
 namespace VeltoSDK {
 namespace {
 
-// Room for the usual event, so the text is not copied while it grows.
-constexpr std::size_t kExpectedBodyBytes = 1024;
+// Room for the usual event, so the text is not copied while it grows; below 1 KiB, where the
+// allocator's large sizes begin, which cost more to serve.
+constexpr std::size_t kExpectedBodyBytes = 1000;
 // Far below the longest text the writer can count.
 constexpr std::size_t kShortText = 1 << 20;
 
