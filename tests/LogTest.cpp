@@ -56,9 +56,8 @@ TEST_F(LogTest, WholeLineTagsDebugGateEmptyPiecesAndDroppedLines) {
 }
 
 // A batch keeps its thread's lines for standard output and writes them with one write, whole
-// and in order, when flushed or at its end; other threads' lines and a handler's are not kept.
+// and in order, when flushed or at its end; other threads' lines are not kept.
 TEST_F(LogTest, ABatchWritesItsThreadsLinesTogether) {
-    std::vector<std::string> handled;
     {
         Log::Batch event;
         Log::info("one", {"f", "fn"}, 1);
@@ -67,13 +66,9 @@ TEST_F(LogTest, ABatchWritesItsThreadsLinesTogether) {
             Log::info("two", {"f", "fn"}, 2);
         }
         std::thread([] { Log::info("elsewhere", {"f", "fn"}, 3); }).join();
-        EXPECT_EQ(output.lines(), std::vector<std::string>{"[\u2139\uFE0F] [f] fn -> elsewhere"});
+        EXPECT_EQ(output.writes().size(), 1u);
         output.dropped = 5;  // reported with the next write after the flush
         Log::Batch::flush();
-        Velto::setLogHandler([&](LogLevel, std::string_view line) { handled.emplace_back(line); });
-        Log::info("handled", {"f", "fn"}, 4);
-        EXPECT_EQ(handled.size(), 1u) << "a handler's line is not kept";
-        Velto::setLogHandler(nullptr);
         Log::info("three", {"f", "fn"}, 5);
         EXPECT_EQ(output.writes().size(), 2u);
     }

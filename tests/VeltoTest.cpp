@@ -37,25 +37,20 @@ TEST_F(VeltoTest, BlankPixelIdIsStoredButRefusesEvents) {
 }
 
 // A client whose answer comes, on a thread of its own, before resume() returns.
-class AnsweringAtOnce final : public platform::HttpClient {
+class AnsweringAtOnce final : public platform::HttpClient, public platform::DataTask {
 public:
     std::shared_ptr<platform::DataTask> dataTask(platform::HttpRequest,
-                                                 platform::CompletionHandler completion) override {
-        struct Task final : platform::DataTask {
-            platform::CompletionHandler completion;
-            bool resume() override {
-                std::thread([this] {
-                    const platform::URLResponse ok{200};
-                    completion(std::string("{}"), &ok, nullptr);
-                }).join();
-                return true;
-            }
-        };
-        auto task = std::make_shared<Task>();
-        task->completion = std::move(completion);
-        return task;
+                                                 platform::CompletionHandler handler) override {
+        completion = std::move(handler);
+        return {std::shared_ptr<void>(), this};  // not owned
+    }
+    bool resume() override {
+        const platform::URLResponse ok{200};
+        std::thread([&] { completion(std::string("{}"), &ok, nullptr); }).join();
+        return true;
     }
     bool flush(double) override { return true; }
+    platform::CompletionHandler completion;
 };
 
 // An event's lines go out with one write, and before the line of its answer however soon that

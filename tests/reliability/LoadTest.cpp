@@ -14,29 +14,21 @@
 namespace VeltoSDK::testing {
 namespace {
 
-// Buffers whose release is watched, and how many of them the thread that started watching
-// freed itself.
+// Buffers whose release this program's operator delete watches while `watcher` is set, and
+// how many of them that thread freed itself.
 struct TrackedBuffers {
-    static constexpr int kCapacity = 512;
-    std::atomic<const void*> buffers[kCapacity] = {};
-    std::atomic<int> count{0}, freed{0}, freedByStarter{0};
-    std::atomic<bool> watching{false};
-    std::atomic<pid_t> starter{0};
+    std::atomic<const void*> buffers[512] = {};
+    std::atomic<int> count{0}, freed{0}, freedByWatcher{0};
+    std::atomic<pid_t> watcher{0};
 
-    void start() {
-        starter = ::gettid();
-        watching = true;
-    }
-    void stop() { watching = false; }
-    void track(const void* buffer) { buffers[count++ % kCapacity] = buffer; }
+    void track(const void* buffer) { buffers[count++ % 512] = buffer; }
     int alive() const { return count - freed; }
     void noteFreed(const void* buffer) {
-        if (!buffer || !watching.load(std::memory_order_relaxed)) return;
+        if (!buffer || watcher.load(std::memory_order_relaxed) == 0) return;
         for (auto& tracked : buffers) {
-            const void* expected = buffer;
-            if (tracked.compare_exchange_strong(expected, nullptr)) {
+            if (const void* expected = buffer; tracked.compare_exchange_strong(expected, nullptr)) {
                 ++freed;
-                if (::gettid() == starter) ++freedByStarter;
+                freedByWatcher += ::gettid() == watcher;
                 return;
             }
         }
@@ -48,6 +40,9 @@ constinit TrackedBuffers trackedBodies;
 }  // namespace
 }  // namespace VeltoSDK::testing
 
+// Replacements: what operator new returns, free() takes back.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 void* operator new(std::size_t size) {
     if (void* memory = std::malloc(size ? size : 1)) return memory;
     throw std::bad_alloc();
@@ -60,6 +55,7 @@ void operator delete(void* memory, std::size_t) noexcept {
     VeltoSDK::testing::trackedBodies.noteFreed(memory);
     std::free(memory);
 }
+#pragma GCC diagnostic pop
 
 namespace VeltoSDK::testing {
 namespace {
@@ -181,10 +177,10 @@ TEST_F(Load, CompletedTransfersAreFreedByTheNextHandOvers) {
         trackedBodies.track(body.data());
         return post(url, 30, counting, std::move(body));
     };
-    auto waitForCompleted = [&](int count) {
-        for (auto deadline = Clock::now() + 20s; completed < count && Clock::now() < deadline;)
+    auto waitUntil = [](auto done) {
+        for (auto deadline = Clock::now() + 20s; !done() && Clock::now() < deadline;)
             std::this_thread::sleep_for(1ms);
-        return completed >= count;
+        return done();
     };
     std::atomic<bool> held{false};  // answers wait while set
     LoopbackServer answering([&](const std::string& request) {
@@ -192,27 +188,25 @@ TEST_F(Load, CompletedTransfersAreFreedByTheNextHandOvers) {
         return answer200(request);
     });
     std::optional<LoopbackServer> stalled(std::in_place);  // keeps one transfer outstanding
-    trackedBodies.start();
+    trackedBodies.watcher = ::gettid();
     ASSERT_TRUE(postTracked(stalled->url()));
 
     for (int i = 0; i < 20; ++i) ASSERT_TRUE(postTracked(answering.url()));
-    ASSERT_TRUE(waitForCompleted(20));
-    EXPECT_EQ(trackedBodies.freedByStarter, 0);
+    ASSERT_TRUE(waitUntil([&] { return completed == 20; }));
+    EXPECT_EQ(trackedBodies.freedByWatcher, 0);
     for (int i = 0; i < 10; ++i) ASSERT_TRUE(postTracked(answering.url()));
-    EXPECT_EQ(trackedBodies.freedByStarter, 20);
+    EXPECT_EQ(trackedBodies.freedByWatcher, 20);
 
     held = true;  // these complete with no hand-over after them
     for (int i = 0; i < 400; ++i) ASSERT_TRUE(postTracked(answering.url()));
     held = false;
-    ASSERT_TRUE(waitForCompleted(430));
+    ASSERT_TRUE(waitUntil([&] { return completed == 430; }));
     EXPECT_LE(trackedBodies.alive(), 257) << "at most 256 completed kept, besides the stalled";
 
     stalled.reset();
     ASSERT_TRUE(Velto::flush(20));
-    for (auto deadline = Clock::now() + 5s; trackedBodies.alive() > 0 && Clock::now() < deadline;)
-        std::this_thread::sleep_for(1ms);
-    EXPECT_EQ(trackedBodies.alive(), 0);
-    trackedBodies.stop();
+    EXPECT_TRUE(waitUntil([] { return trackedBodies.alive() == 0; })) << trackedBodies.alive();
+    trackedBodies.watcher = 0;
 }
 
 // The worker starts away from the thread that starts it, so that its set-up does not take
