@@ -337,7 +337,13 @@ void Log::Batch::flush() {
     platform::StandardOutput& output = *platform::current().standardOutput;
     output.write(*lines);
     lines->clear();
-    reportDroppedLines(output);  // kept for the next flush
+    // The report of lines dropped so far goes straight out: kept, it could outlive the batch.
+    struct Reattach {
+        std::string* lines;
+        ~Reattach() { threadBatch = lines; }
+    } reattach{lines};
+    threadBatch = nullptr;
+    reportDroppedLines(output);
 }
 
 std::string Log::formattedNow() {

@@ -34,7 +34,6 @@ public:
         static void flush();
 
     private:
-        friend class Log;
         std::string lines_;
         bool owner_;
     };
