@@ -11,8 +11,8 @@
 #include <sys/sysmacros.h>
 #include <time.h>
 #include <unistd.h>
-#include <algorithm>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <optional>
