@@ -34,16 +34,16 @@ TEST(EndToEnd, WorkedExampleArrivesOverHttpsAndRefusalsAreLogged) {
     // trusted by nobody.
     const testing::TemporaryDirectory dir;
     std::ofstream trusted(dir.path + "/trusted.pem");
-    std::vector<std::unique_ptr<testing::Collector>> collectors;
+    std::vector<std::unique_ptr<testing::ChildProcess>> collectors;
     std::vector<std::string> urls;
     for (std::string_view name : {"valid", "other", "untrusted"}) {
-        const auto certificate =
+        const std::string cert =
             testing::writeCertificate(dir.path, std::string(name),
                                       name == "other" ? "DNS:other.velto.invalid" : "IP:127.0.0.1");
-        if (name != "untrusted") trusted << std::ifstream(certificate.certFile).rdbuf();
-        collectors.push_back(std::make_unique<testing::Collector>(
-            std::vector<std::string>{VELTO_COLLECTOR_PATH, "--tls-cert", certificate.certFile,
-                                     "--tls-key", certificate.keyFile, "--pixel", "px-e2e"}));
+        if (name != "untrusted") trusted << std::ifstream(cert + ".crt").rdbuf();
+        collectors.push_back(std::make_unique<testing::ChildProcess>(
+            std::vector<std::string>{VELTO_COLLECTOR_PATH, "--tls-cert", cert + ".crt", "--tls-key",
+                                     cert + ".key", "--pixel", "px-e2e"}));
         urls.push_back(collectors.back()->start());
     }
     trusted.close();

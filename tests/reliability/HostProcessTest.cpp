@@ -17,12 +17,12 @@ int fire(std::vector<std::string> args, int out = -1) {
 class HostProcess : public ::testing::Test {
 protected:
     const TemporaryDirectory dir;
-    const TestCertificate certificate = writeCertificate(dir.path, "cert", "IP:127.0.0.1");
-    Collector collector{{VELTO_COLLECTOR_PATH, "--tls-cert", certificate.certFile, "--tls-key",
-                         certificate.keyFile, "--no-ui", "--out", "/dev/null"}};
+    const std::string cert = writeCertificate(dir.path, "cert", "IP:127.0.0.1");
+    ChildProcess collector{{VELTO_COLLECTOR_PATH, "--tls-cert", cert + ".crt", "--tls-key",
+                            cert + ".key", "--no-ui", "--out", "/dev/null"}};
     const std::string url = collector.start();
     const bool trusted = ::unsetenv("CURL_CA_BUNDLE") == 0 &&  // it would win
-                         ::setenv("SSL_CERT_FILE", certificate.certFile.c_str(), 1) == 0;
+                         ::setenv("SSL_CERT_FILE", (cert + ".crt").c_str(), 1) == 0;
 };
 
 // Logging into a closed, full or unread standard output (SIGPIPE at its default, as in most

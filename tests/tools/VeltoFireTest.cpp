@@ -82,10 +82,10 @@ struct Browser {
 };
 
 TEST(VeltoFire, ExitStatusSummaryAndTheCollectorsPage) {
-    Collector collector({VELTO_COLLECTOR_PATH, "--pixel", "px-fire"});
+    ChildProcess collector({VELTO_COLLECTOR_PATH, "--pixel", "px-fire"});
     const std::string url = collector.start(), page = url.substr(0, url.find("velto/mob?"));
     ASSERT_NE(url, "");
-    SilentServer silent;  // takes the connection, never answers
+    LoopbackServer silent;  // takes the connection, never answers
     const std::tuple<std::string, int, std::string> cases[] = {
         {"--pixel-id px-fire --count 2 --value 25 --currency USD --item-name '</script>' Purchase",
          0, "2 events: 2 accepted\n"},
@@ -128,7 +128,7 @@ TEST(VeltoFire, ExitStatusSummaryAndTheCollectorsPage) {
     EXPECT_EQ(resumed.find("-3\n"), std::string::npos);
     EXPECT_NE(resumed.find("id: " + run + "-4\ndata: {\"dropped\":0,\"record\":{\"id\":4,"),
               std::string::npos);
-    Collector noUi({VELTO_COLLECTOR_PATH, "--no-ui"});
+    ChildProcess noUi({VELTO_COLLECTOR_PATH, "--no-ui"});
     const std::string noUiUrl = noUi.start();
     auto noPage = httplib::Client(noUiUrl.substr(0, noUiUrl.find("/velto"))).Get("/");
     EXPECT_TRUE(noPage && noPage->status == 404);
