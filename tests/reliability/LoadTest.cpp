@@ -212,24 +212,21 @@ TEST_F(Load, CompletedTransfersAreFreedByTheNextHandOvers) {
 // The worker starts away from the thread that starts it, so that its set-up does not take
 // turns with that thread's first events, and may run on every core once set up.
 TEST_F(Load, TheWorkerEndsUpAllowedEveryCoreItsStarterHad) {
-    auto coresOf = [](const std::string& task) {
-        std::ifstream status("/proc/self/task/" + task + "/status");
+    auto field = [](const std::filesystem::path& task, std::string_view key) {
+        std::ifstream status(task / "status");
         for (std::string line; std::getline(status, line);)
-            if (line.starts_with("Cpus_allowed_list:")) return line;
+            if (line.starts_with(key)) return line.substr(key.size());
         return std::string();
     };
     Velto::initialize("px-cores");
     ASSERT_TRUE(post("http://127.0.0.1:9/", 10, {}));  // refused; the worker is set up by then
     ASSERT_TRUE(Velto::flush(10));
     std::string worker;
-    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
-        std::ifstream name(task.path() / "comm");
-        std::string comm;
-        if (std::getline(name, comm) && comm == platform::linux_os::kWorkerThreadName)
-            worker = task.path().filename();
-    }
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task"))
+        if (field(task, "Name:\t") == platform::linux_os::kWorkerThreadName)
+            worker = field(task, "Cpus_allowed_list:");
     ASSERT_FALSE(worker.empty()) << "no thread named " << platform::linux_os::kWorkerThreadName;
-    EXPECT_EQ(coresOf(worker), coresOf(std::to_string(::gettid())));
+    EXPECT_EQ(worker, field("/proc/thread-self", "Cpus_allowed_list:"));
 }
 
 }  // namespace

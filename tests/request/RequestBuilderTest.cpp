@@ -49,27 +49,13 @@ TEST_F(RequestBuilderTest, RequestCarriesExactlyItsFieldsAndTheLogSaysSo) {
     using Fields = std::vector<std::pair<std::string, std::string>>;
     EXPECT_EQ(request->allHTTPHeaderFields(),
               (Fields{{"Content-Type", "application/json"}, {"Accept", "application/json"}}));
-    const std::string body = R"({
-    "c": "USD",
-    "ii": [
-        "A1",
-        "B2"
-    ],
-    "va": "25",
-    "et": 1700000000500,
-    "it": 1700000000000,
-    "st": 1690000000000,
-    "appid": "com.example.shop",
-    "v": "1.0",
-    "lang": "en",
-    "os": "iOS 17.2",
-    "devmake": "Apple",
-    "devmodel": "arm64",
-    "ifa": "E621E1F8-C36C-495A-93FC-0C247A3E6E5F",
-    "ifatype": "IDFA",
-    "late": false,
-    "conntype": "wifi"
-})";
+    // Four-space indentation, an array's items on lines of their own.
+    const std::string body = nlohmann::ordered_json::parse(R"({"c": "USD", "ii": ["A1", "B2"],
+        "va": "25", "et": 1700000000500, "it": 1700000000000, "st": 1690000000000,
+        "appid": "com.example.shop", "v": "1.0", "lang": "en", "os": "iOS 17.2", "devmake": "Apple",
+        "devmodel": "arm64", "ifa": "E621E1F8-C36C-495A-93FC-0C247A3E6E5F", "ifatype": "IDFA",
+        "late": false, "conntype": "wifi"})")
+                                 .dump(4);
     EXPECT_EQ(request->httpBody(), body);
     EXPECT_EQ(output.lines(),
               (std::vector<std::string>{kInfo + kHostURL + url,
