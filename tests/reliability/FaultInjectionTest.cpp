@@ -19,8 +19,6 @@ protected:
     }
 };
 
-const platform::CompletionHandler kLogged{&RequestManager::handleCompletion, "Purchase"};
-
 // A server answers the first request on each connection, then either reads the next one whole
 // and closes without answering, or closes at once. Events go one after another, each on the
 // connection the one before left open: one whose request reached the server is never sent
@@ -125,19 +123,17 @@ TEST_F(Faults, EachAnswerEndsItsTransferOnceByItsDeadline) {
         post(server.url(), 2.0, kKept);
         const int connection = server.accept();
         readRequest(connection);
+        SCOPED_TRACE(answer.substr(0, 40));
         int sent = 0;
         for (bool open = sendAll(connection, answer); open && !trickle.empty() && sent < 100;
-             ++sent) {
-            std::this_thread::sleep_for(100ms);
-            open = sendAll(connection, trickle);
-        }
+             ++sent)
+            open = (std::this_thread::sleep_for(100ms), sendAll(connection, trickle));
         ::close(connection);
         EXPECT_TRUE(Velto::flush(10));
-        ASSERT_EQ(answers.size(), 1u) << answer.substr(0, 40);
-        EXPECT_LT(sent, 100) << answer.substr(0, 40);
-        EXPECT_EQ(answers[0].first, status) << answer.substr(0, 40);
-        EXPECT_TRUE(answers[0].second == body)
-            << answer.substr(0, 40) << ": " << answers[0].second.size() << " bytes handed on";
+        ASSERT_EQ(answers.size(), 1u);
+        EXPECT_LT(sent, 100);
+        EXPECT_EQ(answers[0].first, status);
+        EXPECT_TRUE(answers[0].second == body) << answers[0].second.size() << " bytes handed on";
     }
 }
 
@@ -145,7 +141,8 @@ TEST_F(Faults, EachAnswerEndsItsTransferOnceByItsDeadline) {
 TEST_F(Faults, NoTransferWaitsForAConnectionPastItsDeadline) {
     std::optional<LoopbackServer> stalled(std::in_place);  // never answers
     for (int i = 0; i < 6; ++i) EXPECT_TRUE(fireAt(stalled->url()));
-    post(stalled->url(), 1.0, kLogged);  // waits for one of the six connections
+    // This one waits for one of the six connections.
+    post(stalled->url(), 1.0, {&RequestManager::handleCompletion, "Purchase"});
     EXPECT_TRUE(lines.waitFor(1, 10s));
     EXPECT_EQ(lines.transportErrors, 1);
     stalled.reset();  // the six are reset now

@@ -69,8 +69,7 @@ using Load = LoopbackTest;
 // in bytes are refused at once and say so, memory stays bounded, and every event still ends in
 // a line.
 TEST_F(Load, PendingTransfersAreBoundedInCountAndBytes) {
-    constexpr int kEvents = 20'000;
-    constexpr int kBound = 10'000;  // transfers pending at once
+    constexpr int kEvents = 20'000, kBound = 10'000;  // the bound: transfers pending at once
     std::optional<LoopbackServer> stalled(std::in_place);
     Velto::shared().setBaseURL(stalled->url());
     Velto::initialize("px-burst");
@@ -102,8 +101,7 @@ TEST_F(Load, PendingTransfersAreBoundedInCountAndBytes) {
 
     // Bounded by their bodies' bytes too: 64 MiB, here 64 bodies of 1 MiB.
     stalled.emplace();
-    accepted = 0;
-    for (int i = 0; i < 100; ++i)
+    for (int i = accepted = 0; i < 100; ++i)
         accepted += post(stalled->url(), 2000, {&RequestManager::handleCompletion, "Purchase"},
                          std::string(1 << 20, 'b'));
     EXPECT_EQ(accepted, 64);
@@ -131,17 +129,14 @@ TEST_F(Load, FiringWhileTheSettingsChange) {
     constexpr int kThreads = 8, kEach = 500;
     std::atomic<int> accepted{0}, firing{kThreads};
     std::vector<std::thread> threads;
-    for (int t = 0; t < kThreads; ++t) {
+    for (int t = 0; t < kThreads; ++t)
         threads.emplace_back([&, t] {
             VeltoParams params;
             params.put("thread", std::to_string(t));
-            for (int i = 0; i < kEach; ++i) {
-                params.setItemId(std::to_string(i) + ",x");
+            for (int i = 0; i < kEach; ++i, params.setItemId(std::to_string(i) + ",x"))
                 accepted += Velto::fireEvent(Event::ITEM_VIEW, &params);
-            }
             --firing;
         });
-    }
     std::thread changer([&] {
         const auto deadline = Clock::now() + 120s;
         for (unsigned i = 0; firing > 0 && Clock::now() < deadline; ++i) {
