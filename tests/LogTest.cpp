@@ -9,6 +9,7 @@
 
 #include "Sourcefiles/Log.hpp"
 #include "Sourcefiles/LogText.hpp"
+#include "platform/URL.hpp"
 #include "platform/linux/Linux.hpp"
 #include "tests/support/Fakes.hpp"
 
@@ -172,19 +173,24 @@ TEST(LogTextTest, PasswordInUrlIsMasked) {
     for (const auto& [url, masked] : cases) EXPECT_EQ(LogText::withoutPassword(url), masked);
 }
 
-// A thread's log state is gone before its later thread_local destructors run (and, on the
-// main thread, before static destructors at exit); lines written from them are still whole.
-TEST_F(LogTest, LinesFromAThreadsLastDestructorsAreWhole) {
+// A thread's log state and the URL it parsed last are gone before its later thread_local
+// destructors run (and, on the main thread, before static destructors at exit); lines written
+// from them are still whole, and what they parse is not kept (LeakSanitizer sees it kept).
+TEST_F(LogTest, LinesAndUrlsFromAThreadsLastDestructors) {
     clock.seconds = 1796551445.007;  // 2026-12-06 10:04:05.007 UTC
     std::thread([] {
         struct LogsWhenDestroyed {
             ~LogsWhenDestroyed() {
-                for (int line = 0; line < 2; ++line) Log::info("last", {"f", "fn"}, 2);
+                for (int line = 0; line < 2; ++line) {
+                    Log::info("last", {"f", "fn"}, 2);
+                    EXPECT_TRUE(platform::URL::fromString("http://127.0.0.1/late"));
+                }
             }
         };
         thread_local LogsWhenDestroyed logsLast;  // made first, so destroyed last
         (void)&logsLast;
         for (int line = 0; line < 2; ++line) Log::info("first", {"f", "fn"}, 1);
+        EXPECT_TRUE(platform::URL::fromString("http://127.0.0.1/first"));
     }).join();
     const std::string first = "2026-12-06 10:04:05007 [\u2139\uFE0F] [f]:1 fn -> first\n",
                       last = "2026-12-06 10:04:05007 [\u2139\uFE0F] [f]:2 fn -> last\n";
