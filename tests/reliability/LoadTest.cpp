@@ -51,10 +51,7 @@ void operator delete(void* memory) noexcept {
     VeltoSDK::testing::trackedBodies.noteFreed(memory);
     std::free(memory);
 }
-void operator delete(void* memory, std::size_t) noexcept {
-    VeltoSDK::testing::trackedBodies.noteFreed(memory);
-    std::free(memory);
-}
+void operator delete(void* memory, std::size_t) noexcept { ::operator delete(memory); }
 #pragma GCC diagnostic pop
 
 namespace VeltoSDK::testing {
