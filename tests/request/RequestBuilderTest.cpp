@@ -100,7 +100,10 @@ Json eventFields(std::initializer_list<std::pair<std::string, std::string>> pair
     return Json::parse(prettyJSON([&](PostBody& body) { addEventFields(&params, body); }));
 }
 
-TEST(EventFields, SplitRuleKeepsBlanksAndEmptyParts) {
+// Values split at commas, keeping blanks and empty parts; an empty value is left out. Value and
+// currency stay text; keys compare case-sensitively, and keys of other body parts are just free
+// keys here.
+TEST(EventFields, SplitRuleValueAndCurrencyAndFreeKeys) {
     const std::pair<const char*, Json> cases[] = {
         {",", {"", ""}},
         {"a,", {"a", ""}},
@@ -118,14 +121,9 @@ TEST(EventFields, SplitRuleKeepsBlanksAndEmptyParts) {
     EXPECT_EQ(eventFields({{"va", ""}, {"ii", ""}, {"color", ""}}), Json::object());
     EXPECT_EQ(eventFields({{"a", "x"}, {"b", ""}}),
               Json::parse(R"({"custom":[{"k":"a","v":["x"]}]})"));
-}
-
-TEST(EventFields, ValueAndCurrencyStayTextAndOtherKeysGoToCustom) {
-    // Keys compare case-sensitively; keys of other body parts are just free keys here.
-    Json body = eventFields({{"va", "25.50"}, {"c", "US,D"}, {"II", "a"}, {"et", "1"}});
-    EXPECT_EQ(body["va"], "25.50");
-    EXPECT_EQ(body["c"], "US,D");
-    EXPECT_EQ(body["custom"], Json::parse(R"([{"k":"II","v":["a"]},{"k":"et","v":["1"]}])"));
+    EXPECT_EQ(eventFields({{"va", "25.50"}, {"c", "US,D"}, {"II", "a"}, {"et", "1"}}),
+              Json::parse(R"({"va": "25.50", "c": "US,D",
+                  "custom": [{"k": "II", "v": ["a"]}, {"k": "et", "v": ["1"]}]})"));
 }
 
 }  // namespace
