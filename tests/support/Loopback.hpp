@@ -94,6 +94,25 @@ inline std::string writeCertificate(const std::string& directory, const std::str
     return base;
 }
 
+// The text `fd` gives up to the next `end`, read on from what `buffer` holds; none when `fd`
+// ends or is silent for `timeout`. What follows stays in `buffer`.
+inline std::optional<std::string> readUntil(int fd, std::string& buffer, char end,
+                                            std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    char chunk[65536];
+    for (ssize_t n; buffer.find(end) == std::string::npos; buffer.append(chunk, n)) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        pollfd pfd{fd, POLLIN, 0};
+        if (poll(&pfd, 1, std::max(0, static_cast<int>(left.count()))) <= 0 ||
+            (n = read(fd, chunk, sizeof chunk)) <= 0)
+            return std::nullopt;
+    }
+    std::string text = buffer.substr(0, buffer.find(end));
+    buffer.erase(0, text.size() + 1);
+    return text;
+}
+
 // A child process (the collector, a host) whose standard output is read line by line.
 class ChildProcess {
 public:
@@ -111,19 +130,7 @@ public:
     // The next line of standard output; none at its end or when the child is silent for
     // `timeout`.
     std::optional<std::string> readLine(std::chrono::milliseconds timeout = 5s) {
-        const auto deadline = std::chrono::steady_clock::now() + timeout;
-        char chunk[4096];
-        for (ssize_t n; buffer_.find('\n') == std::string::npos; buffer_.append(chunk, n)) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                deadline - std::chrono::steady_clock::now());
-            pollfd pfd{out_, POLLIN, 0};
-            if (poll(&pfd, 1, std::max(0, static_cast<int>(left.count()))) <= 0 ||
-                (n = read(out_, chunk, sizeof chunk)) <= 0)
-                return std::nullopt;
-        }
-        std::string line = buffer_.substr(0, buffer_.find('\n'));
-        buffer_.erase(0, line.size() + 1);
-        return line;
+        return readUntil(out_, buffer_, '\n', timeout);
     }
 
     // The base URL, the word after "listening on" in the first line, or "" after a test failure.

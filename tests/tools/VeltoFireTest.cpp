@@ -51,13 +51,9 @@ struct Browser {
         const std::string text = command.dump() + '\0';
         ::send(ends[0], text.data(), text.size(), MSG_NOSIGNAL);
         for (int message = 0; message < 1000; ++message) {
-            char chunk[65536];
-            pollfd pfd{ends[0], POLLIN, 0};
-            for (ssize_t n; buffer.find('\0') == std::string::npos; buffer.append(chunk, n))
-                if (::poll(&pfd, 1, 30'000) <= 0 || (n = ::read(ends[0], chunk, sizeof chunk)) <= 0)
-                    throw std::runtime_error("the browser went silent");
-            const json answer = json::parse(buffer.substr(0, buffer.find('\0')));
-            buffer.erase(0, buffer.find('\0') + 1);
+            const auto text = readUntil(ends[0], buffer, '\0', 30s);
+            if (!text) throw std::runtime_error("the browser went silent");
+            const json answer = json::parse(*text);
             if (answer.value("id", 0) == lastId) return answer.at("result");  // else an event
         }
         throw std::runtime_error(method + " got no answer");
