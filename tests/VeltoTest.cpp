@@ -4,7 +4,6 @@
 #include <thread>
 
 #include "Sourcefiles/VeltoSettings.hpp"
-#include "platform/HttpClient.hpp"
 #include "tests/support/Fakes.hpp"
 
 namespace VeltoSDK {

@@ -1,7 +1,5 @@
 #include <sys/resource.h>
 
-#include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <new>
 

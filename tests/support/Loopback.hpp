@@ -261,8 +261,7 @@ inline bool post(const std::string& url, double seconds, platform::CompletionHan
 
 // Counts the one line each completed request writes, by kind, and drops every other line so
 // that large runs measure the library rather than the log.
-class CompletionCounter final : public platform::StandardOutput {
-public:
+struct CompletionCounter final : platform::StandardOutput {
     std::atomic<int> total{0}, successes{0}, transportErrors{0};
 
     void write(std::string_view text) override {

@@ -15,8 +15,8 @@ using nlohmann::json;
 
 // Runs velto-fire with `args` (shell words); its exit status and standard error.
 std::pair<int, std::string> fire(const std::string& args) {
-    const std::string command = "timeout 30 " VELTO_FIRE_PATH " " + args + " 2>&1 >/dev/null";
-    FILE* pipe = popen(command.c_str(), "r");
+    FILE* pipe =
+        popen(("timeout 30 " VELTO_FIRE_PATH " " + args + " 2>&1 >/dev/null").c_str(), "r");
     std::string text;
     char chunk[256];
     for (size_t n; pipe && (n = fread(chunk, 1, sizeof chunk, pipe)) > 0;) text.append(chunk, n);
