@@ -30,16 +30,13 @@ protected:
         Velto::shared().setBaseURL(base);
         Velto::shared().setDebugMode(false);
     }
-    std::optional<platform::HttpRequest> build(std::string_view event,
-                                               const VeltoParams* params = nullptr) {
-        return RequestBuilder().buildVeltoRequest(event, params);
-    }
 };
 
 TEST_F(RequestBuilderTest, RequestCarriesExactlyItsFieldsAndTheLogSaysSo) {
     Velto::shared().setDebugMode(true);
     VeltoParams params("25", "USD", "A1,B2", std::nullopt, std::nullopt);
-    std::optional<platform::HttpRequest> request = build("a&b=c", &params);
+    std::optional<platform::HttpRequest> request =
+        RequestBuilder().buildVeltoRequest("a&b=c", &params);
     ASSERT_TRUE(request);
     const std::string url = base + "e=a&b=c&pi=pixel-7";  // joined without escaping
     EXPECT_EQ(request->url().absoluteString(), url);
@@ -66,12 +63,12 @@ TEST_F(RequestBuilderTest, RequestCarriesExactlyItsFieldsAndTheLogSaysSo) {
 TEST_F(RequestBuilderTest, InvalidURLYieldsNoRequestAndNoFurtherLine) {
     for (const char* event : {"Add To Cart", "a\"b", "100%"}) {
         output.clear();
-        EXPECT_FALSE(build(event)) << event;
+        EXPECT_FALSE(RequestBuilder().buildVeltoRequest(event, nullptr)) << event;
         EXPECT_EQ(output.lines(),
                   std::vector<std::string>{kInfo + kHostURL + base + "e=" + event + "&pi=pixel-7"});
     }
     Velto::shared().setBaseURL("not a url?");
-    EXPECT_FALSE(build("Purchase"));
+    EXPECT_FALSE(RequestBuilder().buildVeltoRequest("Purchase", nullptr));
     EXPECT_TRUE(reachability.created.empty()) << "the body is never assembled";
 }
 
@@ -82,7 +79,8 @@ TEST_F(RequestBuilderTest, InvalidUTF8IsRepairedAndTheEventGoesOut) {
     params.put("ii", "A1,\xC0\xAF");           // an overlong "/": two bytes, two replacements
     params.put("r\xED\xA0\x80", "d\xF0\x9F");  // an encoded surrogate; a cut four-byte form
     device.version = "17\xFF";
-    std::optional<platform::HttpRequest> request = build("Purchase", &params);
+    std::optional<platform::HttpRequest> request =
+        RequestBuilder().buildVeltoRequest("Purchase", &params);
     ASSERT_TRUE(request);
     const Json body = Json::parse(request->httpBody());
     const std::string fffd = "\xEF\xBF\xBD";
