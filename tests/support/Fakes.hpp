@@ -83,16 +83,10 @@ struct FakeCarrier final : platform::Carrier {
     std::optional<std::string> mobileNetworkCode() override { return networkCode; }
 };
 
-// A machine field as uname fills it: `name` followed by NULs up to 256 bytes.
-inline std::string unameField(std::string name) {
-    name.resize(256, '\0');
-    return name;
-}
-
 struct FakeDeviceInfo final : platform::DeviceInfo {
     std::string version = "17.2";
     std::map<std::string, std::string, std::less<>> environment;
-    std::string machine = unameField("arm64");
+    std::string machine = "arm64";  // as uname fills it: followed by NULs up to 256 bytes
     platform::UUID advertisingId = {0xE6, 0x21, 0xE1, 0xF8, 0xC3, 0x6C, 0x49, 0x5A,
                                     0x93, 0xFC, 0x0C, 0x24, 0x7A, 0x3E, 0x6E, 0x5F};
     bool trackingEnabled = true;
@@ -107,7 +101,7 @@ struct FakeDeviceInfo final : platform::DeviceInfo {
         auto found = environment.find(name);
         return found == environment.end() ? std::nullopt : std::optional(found->second);
     }
-    std::string unameMachine() override { return machine; }
+    std::string unameMachine() override { return machine + std::string(256 - machine.size(), 0); }
     platform::UUID advertisingIdentifier() override { return advertisingId; }
     bool isAdvertisingTrackingEnabled() override { return trackingEnabled; }
     int trackingAuthorizationStatus() override { return trackingStatus; }
