@@ -16,8 +16,7 @@
 namespace VeltoSDK {
 namespace {
 
-class LogTest : public testing::FakePlatformTest {
-protected:
+struct LogTest : testing::FakePlatformTest {
     void TearDown() override {
         Velto::setLogHandler(nullptr);
         Velto::setLogLevel(LogLevel::debug);

@@ -8,8 +8,7 @@
 namespace VeltoSDK::testing {
 namespace {
 
-class Faults : public LoopbackTest {
-protected:
+struct Faults : LoopbackTest {
     void SetUp() override { Velto::initialize("px-faults"); }
 
     // Fires one event at `baseURL`; true when it was handed over and, if `flush`, completed.

@@ -14,8 +14,7 @@ int fire(std::vector<std::string> args, int out = -1) {
 }
 
 // A collector over TLS, its certificate trusted by the hosts through SSL_CERT_FILE.
-class HostProcess : public ::testing::Test {
-protected:
+struct HostProcess : ::testing::Test {
     const TemporaryDirectory dir;
     const std::string cert = writeCertificate(dir.path, "cert", "IP:127.0.0.1");
     ChildProcess collector{{VELTO_COLLECTOR_PATH, "--tls-cert", cert + ".crt", "--tls-key",

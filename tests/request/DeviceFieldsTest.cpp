@@ -13,8 +13,7 @@ namespace {
 
 using Json = nlohmann::json;
 
-class DeviceFieldsTest : public testing::FakePlatformTest {
-protected:
+struct DeviceFieldsTest : testing::FakePlatformTest {
     void TearDown() override { HostInfo::reset(); }
     Json fields() { return Json::parse(prettyJSON(addDeviceFields)); }
 };

@@ -15,8 +15,7 @@ const std::string kInfo = "[\u2139\uFE0F] [RequestBuilder] ";
 const std::string kBuild = "buildVeltoRequest(eventName:eventParams:) -> ";
 const std::string kHostURL = "contructHostURL(eventName:) -> Velto Host URL ";
 
-class RequestBuilderTest : public testing::FakePlatformTest {
-protected:
+struct RequestBuilderTest : testing::FakePlatformTest {
     const std::string base = Velto::shared().baseURL();
 
     // Start, init and event times differ, so each shows in its own key.

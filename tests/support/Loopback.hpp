@@ -283,8 +283,7 @@ struct CompletionCounter final : platform::StandardOutput {
 };
 
 // Installs a CompletionCounter as standard output for one test.
-class LoopbackTest : public ::testing::Test {
-protected:
+struct LoopbackTest : ::testing::Test {
     CompletionCounter lines;
     platform::ScopedPlatform services{[this](platform::Platform& p) { p.standardOutput = &lines; }};
 };

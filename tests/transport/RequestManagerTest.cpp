@@ -9,8 +9,7 @@ namespace {
 using platform::TransportError;
 using platform::URLResponse;
 
-class RequestManagerTest : public FakePlatformTest {
-protected:
+struct RequestManagerTest : FakePlatformTest {
     void TearDown() override { Velto::setOutcomeHandler(nullptr); }
 };
 
