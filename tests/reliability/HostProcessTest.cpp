@@ -32,15 +32,14 @@ TEST_F(HostProcess, ClosedFullOrUnreadStandardOutputIsHarmless) {
          {"closed pipe", "full pipe", "full device", "closed", "unread pipe"}) {
         int fds[2] = {-1, -1};
         if (kind == "full device") fds[1] = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
-        const int blocking = kind == "unread pipe" ? 0 : O_NONBLOCK;
-        ASSERT_TRUE(!kind.ends_with("pipe") || ::pipe2(fds, O_CLOEXEC | blocking) == 0);
+        const int flags = O_CLOEXEC | (kind == "unread pipe" ? 0 : O_NONBLOCK);
+        ASSERT_TRUE(!kind.ends_with("pipe") || ::pipe2(fds, flags) == 0);
         const std::string block(4096, 'x');
         while (kind == "full pipe" && ::write(fds[1], block.data(), block.size()) > 0) continue;
         if (kind == "closed pipe") ::close(std::exchange(fds[0], -1));
+        const int out = kind == "closed" ? kClosedOutput : fds[1];
         const std::string events = kind == "unread pipe" ? "2000" : "5";
-        EXPECT_EQ(fire({"--base-url", url, "--count", events, "--timeout", "50", "Lead"},
-                       kind == "closed" ? kClosedOutput : fds[1]),
-                  0)
+        EXPECT_EQ(fire({"--base-url", url, "--count", events, "--timeout", "50", "Lead"}, out), 0)
             << kind;
         for (int fd : fds) ::close(fd);
     }
