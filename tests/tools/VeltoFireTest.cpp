@@ -159,8 +159,9 @@ TEST(VeltoFire, ExitStatusSummaryAndTheCollectorsPage) {
 
     const std::string png = browser.call("Page.captureScreenshot", json::object())["data"];
     const char* target = std::getenv("VELTO_SCREENSHOT");  // written by coreutils' decoder
-    FILE* file =
-        popen(("base64 -d >" + std::string(target ? target : VELTO_SCREENSHOT_PATH)).c_str(), "w");
+    const std::string decode =
+        "base64 -d >'" + std::string(target ? target : VELTO_SCREENSHOT_PATH);
+    FILE* file = popen((decode + "'").c_str(), "w");
     ASSERT_TRUE(file);
     fwrite(png.data(), 1, png.size(), file);
     EXPECT_EQ(pclose(file), 0);
