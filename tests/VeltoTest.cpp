@@ -4,7 +4,6 @@
 #include <thread>
 
 #include "Sourcefiles/VeltoSettings.hpp"
-#include "platform/HttpClient.hpp"
 #include "tests/support/Fakes.hpp"
 
 namespace VeltoSDK {
@@ -37,8 +36,7 @@ TEST_F(VeltoTest, BlankPixelIdIsStoredButRefusesEvents) {
 }
 
 // A client whose answer comes, on a thread of its own, before resume() returns.
-class AnsweringAtOnce final : public platform::HttpClient, public platform::DataTask {
-public:
+struct AnsweringAtOnce final : platform::HttpClient, platform::DataTask {
     std::shared_ptr<platform::DataTask> dataTask(platform::HttpRequest,
                                                  platform::CompletionHandler handler) override {
         completion = std::move(handler);

@@ -50,9 +50,8 @@ TEST(CApi, SettingsAndHandlersReachTheLibrary) {
     EXPECT_STREQ(buffer, "");
     velto_setBaseURL(url);
     std::memset(buffer, 'x', sizeof buffer);  // the getters follow snprintf
-    EXPECT_EQ(velto_baseURL(nullptr, 10), sizeof url - 1);
-    EXPECT_EQ(velto_baseURL(buffer, 0), sizeof url - 1);
-    EXPECT_EQ(velto_baseURL(buffer, 5), sizeof url - 1);
+    for (auto [into, size] : {std::pair<char*, size_t>{nullptr, 10}, {buffer, 0}, {buffer, 5}})
+        EXPECT_EQ(velto_baseURL(into, size), sizeof url - 1) << size;
     EXPECT_EQ(std::string(buffer, 6), std::string("http\0x", 6));
     EXPECT_EQ(velto_baseURL(buffer, sizeof url), sizeof url - 1);
     EXPECT_STREQ(buffer, url);

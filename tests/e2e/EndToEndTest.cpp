@@ -14,12 +14,11 @@ using nlohmann::json;
 
 // The message of each completion line, in order, up to a transport error's number.
 std::vector<std::string> completions(const testing::CapturingOutput& output) {
+    static const std::regex completion(R"(\[RequestManager\] .*? -> (.*?)(?: \(|$))");
     std::vector<std::string> messages;
-    for (const std::string& line : output.lines()) {
-        if (line.find("[RequestManager]") == std::string::npos) continue;
-        const std::string message = line.substr(line.find(" -> ") + 4);
-        messages.push_back(message.substr(0, message.find(" (")));
-    }
+    std::smatch match;
+    for (const std::string& line : output.lines())
+        if (std::regex_search(line, match, completion)) messages.push_back(match[1]);
     return messages;
 }
 
@@ -34,16 +33,16 @@ TEST(EndToEnd, WorkedExampleArrivesOverHttpsAndRefusalsAreLogged) {
     // trusted by nobody.
     const testing::TemporaryDirectory dir;
     std::ofstream trusted(dir.path + "/trusted.pem");
-    std::vector<std::unique_ptr<testing::Collector>> collectors;
+    std::vector<std::unique_ptr<testing::ChildProcess>> collectors;
     std::vector<std::string> urls;
     for (std::string_view name : {"valid", "other", "untrusted"}) {
-        const auto certificate =
+        const std::string cert =
             testing::writeCertificate(dir.path, std::string(name),
                                       name == "other" ? "DNS:other.velto.invalid" : "IP:127.0.0.1");
-        if (name != "untrusted") trusted << std::ifstream(certificate.certFile).rdbuf();
-        collectors.push_back(std::make_unique<testing::Collector>(
-            std::vector<std::string>{VELTO_COLLECTOR_PATH, "--tls-cert", certificate.certFile,
-                                     "--tls-key", certificate.keyFile, "--pixel", "px-e2e"}));
+        if (name != "untrusted") trusted << std::ifstream(cert + ".crt").rdbuf();
+        collectors.push_back(std::make_unique<testing::ChildProcess>(
+            std::vector<std::string>{VELTO_COLLECTOR_PATH, "--tls-cert", cert + ".crt", "--tls-key",
+                                     cert + ".key", "--pixel", "px-e2e"}));
         urls.push_back(collectors.back()->start());
     }
     trusted.close();
@@ -58,8 +57,7 @@ TEST(EndToEnd, WorkedExampleArrivesOverHttpsAndRefusalsAreLogged) {
     HostInfo::setTrackingAuthorizationStatus(3);
     VeltoParams params("25", "USD", "A1,B2", std::nullopt, std::nullopt);
     params.put("color", "red,blue");
-    ASSERT_TRUE(Velto::fireEvent(Event::PURCHASE, &params));
-    ASSERT_TRUE(Velto::flush(10));
+    ASSERT_TRUE(Velto::fireEvent(Event::PURCHASE, &params) && Velto::flush(10));
 
     json record = json::parse(collectors[0]->readLine().value_or("null"));
     EXPECT_EQ(record["verdict"], "ACCEPTED");
@@ -76,18 +74,6 @@ TEST(EndToEnd, WorkedExampleArrivesOverHttpsAndRefusalsAreLogged) {
         "v": "1.0.0", "os": "iOS 17.1", "devmake": "Apple",
         "ifa": "6D92078A-8246-4BA4-AE5B-76104861E7DC", "ifatype": "IDFA", "late": false})"));
 
-    for (auto [pixel, event] :
-         {std::pair{"px-e2e", "LevelUp"}, {"px-e2e", ""}, {"px-unknown", "Lead"}}) {
-        Velto::initialize(pixel);
-        ASSERT_TRUE(Velto::fireEvent(event));
-        ASSERT_TRUE(Velto::flush(10));
-    }
-    Velto::initialize("px-e2e");
-    for (const std::string& url : urls) {
-        Velto::shared().setBaseURL(url);
-        ASSERT_TRUE(Velto::fireEvent(Event::LEAD));
-        ASSERT_TRUE(Velto::flush(10));
-    }
     // libcurl takes its proxy from the environment, as the README promises: the request goes
     // to the proxy with the whole URL as its target, and the collection host is never resolved.
     std::string requestLine;  // read once the server counted the request
@@ -98,9 +84,17 @@ TEST(EndToEnd, WorkedExampleArrivesOverHttpsAndRefusalsAreLogged) {
     ::setenv("http_proxy", proxy.url("").c_str(), 1);
     ::unsetenv("no_proxy");
     ::unsetenv("NO_PROXY");
-    Velto::shared().setBaseURL("http://collect.velto.invalid/velto/mob?");
-    ASSERT_TRUE(Velto::fireEvent(Event::LEAD));
-    ASSERT_TRUE(Velto::flush(10));
+    // The collector's refusals, each certificate's verdict, then through the proxy.
+    const std::string proxied = "http://collect.velto.invalid/velto/mob?";
+    const std::tuple<std::string, const char*, const char*> events[] = {
+        {base, "px-e2e", "LevelUp"}, {base, "px-e2e", ""},        {base, "px-unknown", "Lead"},
+        {urls[0], "px-e2e", "Lead"}, {urls[1], "px-e2e", "Lead"}, {urls[2], "px-e2e", "Lead"},
+        {proxied, "px-e2e", "Lead"}};
+    for (const auto& [url, pixel, event] : events) {
+        Velto::shared().setBaseURL(url);
+        Velto::initialize(pixel);
+        ASSERT_TRUE(Velto::fireEvent(event) && Velto::flush(10)) << url << " " << event;
+    }
     ASSERT_EQ(proxy.requests, 1);
     EXPECT_EQ(requestLine, "POST http://collect.velto.invalid/velto/mob?e=Lead&pi=px-e2e HTTP/1.1");
 

@@ -1,19 +1,12 @@
-#include <arpa/inet.h>
-#include <gtest/gtest.h>
 #include <sched.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <chrono>
-#include <cstdlib>
-#include <string>
-#include <thread>
 
 #include "platform/NetworkReachability.hpp"
-#include "platform/Platform.hpp"
+#include "tests/support/Loopback.hpp"
 
 namespace VeltoSDK::platform {
 namespace {
+
+using namespace testing;  // exitCode and the time literals
 
 std::shared_ptr<NetworkReachability> referenceFor(const char* address) {
     sockaddr_in record{};
@@ -25,7 +18,7 @@ std::shared_ptr<NetworkReachability> referenceFor(const char* address) {
 // Whether `reference` reads as `reachable` within two seconds: a peer's carrier reaches its
 // partner asynchronously. Flags that cannot be read match neither.
 bool becomes(NetworkReachability& reference, bool reachable) {
-    for (int i = 0; i < 200; ++i, std::this_thread::sleep_for(std::chrono::milliseconds(10))) {
+    for (int i = 0; i < 200; ++i, std::this_thread::sleep_for(10ms)) {
         std::uint32_t flags = 0;
         if (reference.getFlags(flags) && bool(flags & kReachabilityFlagReachable) == reachable)
             return true;
@@ -68,13 +61,9 @@ TEST(NetworkReachabilityTest, FollowsTheNetworkNamespacesRoutesAndLinks) {
     pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) _exit(unshare(CLONE_NEWNET) != 0 ? kSkip : freshNamespaceScenario());
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    if (WEXITSTATUS(status) == kSkip)
-        GTEST_SKIP() << "no network namespace here (needs privileges)";
-    EXPECT_EQ(WEXITSTATUS(status), 0)
-        << "1 + the failed step, or 100 + the step that could not run";
+    const int code = exitCode(child, 120s);
+    if (code == kSkip) GTEST_SKIP() << "no network namespace here (needs privileges)";
+    EXPECT_EQ(code, 0) << "the step that failed";
 }
 
 }  // namespace

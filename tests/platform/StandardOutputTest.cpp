@@ -37,8 +37,7 @@ TEST(StandardOutputTest, StuckPipeDropsWholeLinesAndCountsThem) {
     char tail[8] = {};
     EXPECT_EQ(::read(fds[0], tail, sizeof tail), 5);
     EXPECT_STREQ(tail, "back\n");
-    ::close(fds[0]);
-    ::close(fds[1]);
+    for (int fd : fds) ::close(fd);
 }
 
 }  // namespace

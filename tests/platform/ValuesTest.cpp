@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <thread>
 
 #include "platform/DeviceInfo.hpp"
 #include "platform/URL.hpp"
@@ -28,21 +27,6 @@ TEST(URLTest, UrlTextsParseAndOthersAreRefused) {
     for (char c : std::string(" \"<>\\^`{|}\x01\t\n\r\x7f\x80\xC3\xFF\0", 19))
         EXPECT_FALSE(parses(std::string("http://127.0.0.1/mob?e=Pur") + c + "chase&pi=1"))
             << "byte " << int(static_cast<unsigned char>(c));
-}
-
-// A thread's last destructors may still fire events: what they parse is not kept, since the
-// thread's storage for it is gone (LeakSanitizer sees a URL kept there).
-TEST(URLTest, UrlsParsedFromAThreadsLastDestructorsAreNotKept) {
-    std::thread([] {
-        struct ParsesWhenDestroyed {
-            ~ParsesWhenDestroyed() {
-                for (int i = 0; i < 2; ++i) EXPECT_TRUE(parses("http://127.0.0.1/late"));
-            }
-        };
-        thread_local ParsesWhenDestroyed parsesLast;  // made first, so destroyed last
-        (void)&parsesLast;
-        EXPECT_TRUE(parses("http://127.0.0.1/first"));
-    }).join();
 }
 
 TEST(DeviceInfoTest, VersionsCompareAsDottedNumbers) {

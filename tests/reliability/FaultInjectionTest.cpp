@@ -8,18 +8,16 @@
 namespace VeltoSDK::testing {
 namespace {
 
-class Faults : public LoopbackTest {
-protected:
+struct Faults : LoopbackTest {
     void SetUp() override { Velto::initialize("px-faults"); }
 
-    // Fires one event at `baseURL`; true when it was handed over.
-    static bool fireAt(const std::string& baseURL, std::string_view event = Event::PURCHASE) {
+    // Fires one event at `baseURL`; true when it was handed over and, if `flush`, completed.
+    static bool fireAt(const std::string& baseURL, std::string_view event = Event::PURCHASE,
+                       bool flush = true) {
         Velto::shared().setBaseURL(baseURL);
-        return Velto::fireEvent(event);
+        return Velto::fireEvent(event) && (!flush || Velto::flush(10));
     }
 };
-
-const platform::CompletionHandler kLogged{&RequestManager::handleCompletion, "Purchase"};
 
 // A server answers the first request on each connection, then either reads the next one whole
 // and closes without answering, or closes at once. Events go one after another, each on the
@@ -47,8 +45,7 @@ TEST_F(Faults, AnEventIsSentAtMostOnce) {
         const int successesBefore = lines.successes, errorsBefore = lines.transportErrors;
         for (int i = 0; i < kEvents; ++i) {
             const int closedBefore = closed;
-            EXPECT_TRUE(fireAt(server.url(), "ev" + std::to_string(i)));
-            EXPECT_TRUE(Velto::flush(10)) << i;
+            EXPECT_TRUE(fireAt(server.url(), "ev" + std::to_string(i))) << i;
             for (int wait = 0; !readsTheNext && closed == closedBefore && wait < 500; ++wait)
                 std::this_thread::sleep_for(10ms);
         }
@@ -68,7 +65,6 @@ TEST_F(Faults, ConnectionsIdleForFourSecondsAreNotReused) {
     for (const auto pause : {0ms, 0ms, 4500ms}) {
         std::this_thread::sleep_for(pause);
         EXPECT_TRUE(fireAt(server.url()));
-        EXPECT_TRUE(Velto::flush(10));
         EXPECT_EQ(server.connections, pause > 0ms ? 2 : 1);
     }
     EXPECT_EQ(lines.successes, 3);
@@ -123,28 +119,28 @@ TEST_F(Faults, EachAnswerEndsItsTransferOnceByItsDeadline) {
         LoopbackServer server;
         answers.clear();
         post(server.url(), 2.0, kKept);
-        const int connection = server.takeRequest();
+        const int connection = server.accept();
+        readRequest(connection);
+        SCOPED_TRACE(answer.substr(0, 40));
         int sent = 0;
         for (bool open = sendAll(connection, answer); open && !trickle.empty() && sent < 100;
-             ++sent) {
-            std::this_thread::sleep_for(100ms);
-            open = sendAll(connection, trickle);
-        }
+             ++sent)
+            open = (std::this_thread::sleep_for(100ms), sendAll(connection, trickle));
         ::close(connection);
         EXPECT_TRUE(Velto::flush(10));
-        ASSERT_EQ(answers.size(), 1u) << answer.substr(0, 40);
-        EXPECT_LT(sent, 100) << answer.substr(0, 40);
-        EXPECT_EQ(answers[0].first, status) << answer.substr(0, 40);
-        EXPECT_TRUE(answers[0].second == body)
-            << answer.substr(0, 40) << ": " << answers[0].second.size() << " bytes handed on";
+        ASSERT_EQ(answers.size(), 1u);
+        EXPECT_LT(sent, 100);
+        EXPECT_EQ(answers[0].first, status);
+        EXPECT_TRUE(answers[0].second == body) << answers[0].second.size() << " bytes handed on";
     }
 }
 
 // A transfer waiting behind six others for a connection ends by its deadline too.
 TEST_F(Faults, NoTransferWaitsForAConnectionPastItsDeadline) {
     std::optional<LoopbackServer> stalled(std::in_place);  // never answers
-    for (int i = 0; i < 6; ++i) EXPECT_TRUE(fireAt(stalled->url()));
-    post(stalled->url(), 1.0, kLogged);  // waits for one of the six connections
+    for (int i = 0; i < 6; ++i) EXPECT_TRUE(fireAt(stalled->url(), Event::PURCHASE, false));
+    // This one waits for one of the six connections.
+    post(stalled->url(), 1.0, {&RequestManager::handleCompletion, "Purchase"});
     EXPECT_TRUE(lines.waitFor(1, 10s));
     EXPECT_EQ(lines.transportErrors, 1);
     stalled.reset();  // the six are reset now

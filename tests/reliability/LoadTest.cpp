@@ -1,7 +1,5 @@
 #include <sys/resource.h>
 
-#include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <new>
 
@@ -51,10 +49,7 @@ void operator delete(void* memory) noexcept {
     VeltoSDK::testing::trackedBodies.noteFreed(memory);
     std::free(memory);
 }
-void operator delete(void* memory, std::size_t) noexcept {
-    VeltoSDK::testing::trackedBodies.noteFreed(memory);
-    std::free(memory);
-}
+void operator delete(void* memory, std::size_t) noexcept { ::operator delete(memory); }
 #pragma GCC diagnostic pop
 
 namespace VeltoSDK::testing {
@@ -69,8 +64,7 @@ using Load = LoopbackTest;
 // in bytes are refused at once and say so, memory stays bounded, and every event still ends in
 // a line.
 TEST_F(Load, PendingTransfersAreBoundedInCountAndBytes) {
-    constexpr int kEvents = 20'000;
-    constexpr int kBound = 10'000;  // transfers pending at once
+    constexpr int kEvents = 20'000, kBound = 10'000;  // the bound: transfers pending at once
     std::optional<LoopbackServer> stalled(std::in_place);
     Velto::shared().setBaseURL(stalled->url());
     Velto::initialize("px-burst");
@@ -102,8 +96,7 @@ TEST_F(Load, PendingTransfersAreBoundedInCountAndBytes) {
 
     // Bounded by their bodies' bytes too: 64 MiB, here 64 bodies of 1 MiB.
     stalled.emplace();
-    accepted = 0;
-    for (int i = 0; i < 100; ++i)
+    for (int i = accepted = 0; i < 100; ++i)
         accepted += post(stalled->url(), 2000, {&RequestManager::handleCompletion, "Purchase"},
                          std::string(1 << 20, 'b'));
     EXPECT_EQ(accepted, 64);
@@ -131,17 +124,14 @@ TEST_F(Load, FiringWhileTheSettingsChange) {
     constexpr int kThreads = 8, kEach = 500;
     std::atomic<int> accepted{0}, firing{kThreads};
     std::vector<std::thread> threads;
-    for (int t = 0; t < kThreads; ++t) {
+    for (int t = 0; t < kThreads; ++t)
         threads.emplace_back([&, t] {
             VeltoParams params;
             params.put("thread", std::to_string(t));
-            for (int i = 0; i < kEach; ++i) {
-                params.setItemId(std::to_string(i) + ",x");
+            for (int i = 0; i < kEach; ++i, params.setItemId(std::to_string(i) + ",x"))
                 accepted += Velto::fireEvent(Event::ITEM_VIEW, &params);
-            }
             --firing;
         });
-    }
     std::thread changer([&] {
         const auto deadline = Clock::now() + 120s;
         for (unsigned i = 0; firing > 0 && Clock::now() < deadline; ++i) {
@@ -212,24 +202,21 @@ TEST_F(Load, CompletedTransfersAreFreedByTheNextHandOvers) {
 // The worker starts away from the thread that starts it, so that its set-up does not take
 // turns with that thread's first events, and may run on every core once set up.
 TEST_F(Load, TheWorkerEndsUpAllowedEveryCoreItsStarterHad) {
-    auto coresOf = [](const std::string& task) {
-        std::ifstream status("/proc/self/task/" + task + "/status");
+    auto field = [](const std::filesystem::path& task, std::string_view key) {
+        std::ifstream status(task / "status");
         for (std::string line; std::getline(status, line);)
-            if (line.starts_with("Cpus_allowed_list:")) return line;
+            if (line.starts_with(key)) return line.substr(key.size());
         return std::string();
     };
     Velto::initialize("px-cores");
     ASSERT_TRUE(post("http://127.0.0.1:9/", 10, {}));  // refused; the worker is set up by then
     ASSERT_TRUE(Velto::flush(10));
     std::string worker;
-    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
-        std::ifstream name(task.path() / "comm");
-        std::string comm;
-        if (std::getline(name, comm) && comm == platform::linux_os::kWorkerThreadName)
-            worker = task.path().filename();
-    }
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task"))
+        if (field(task, "Name:\t") == platform::linux_os::kWorkerThreadName)
+            worker = field(task, "Cpus_allowed_list:");
     ASSERT_FALSE(worker.empty()) << "no thread named " << platform::linux_os::kWorkerThreadName;
-    EXPECT_EQ(coresOf(worker), coresOf(std::to_string(::gettid())));
+    EXPECT_EQ(worker, field("/proc/thread-self", "Cpus_allowed_list:"));
 }
 
 }  // namespace

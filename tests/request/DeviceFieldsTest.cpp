@@ -13,8 +13,7 @@ namespace {
 
 using Json = nlohmann::json;
 
-class DeviceFieldsTest : public testing::FakePlatformTest {
-protected:
+struct DeviceFieldsTest : testing::FakePlatformTest {
     void TearDown() override { HostInfo::reset(); }
     Json fields() { return Json::parse(prettyJSON(addDeviceFields)); }
 };
@@ -34,16 +33,12 @@ TEST_F(DeviceFieldsTest, TrackingPermissionFollowsTheOSVersion) {
 }
 
 TEST_F(DeviceFieldsTest, ModelIsTheSimulatorsOrTheTrimmedMachineName) {
-    const std::pair<std::string, std::string> machines[] = {
-        {testing::unameField("\x01\177a\tb\x1F"), "a\tb"},
-        // Bytes above 127 are Latin-1 characters; U+0085 (Cc) and U+00AD (Cf) trim.
-        {testing::unameField("\x85\xE9t\xE9\xAD"), "\xC3\xA9t\xC3\xA9"},
-    };
-    for (const auto& [machine, model] : machines) {
-        device.machine = machine;
-        EXPECT_EQ(deviceModelIdentifier(), model);
-    }
-    device.machine = testing::unameField("");
+    device.machine = "\x01\177a\tb\x1F";
+    EXPECT_EQ(deviceModelIdentifier(), "a\tb");
+    // Bytes above 127 are Latin-1 characters; U+0085 (Cc) and U+00AD (Cf) trim.
+    device.machine = "\x85\xE9t\xE9\xAD";
+    EXPECT_EQ(deviceModelIdentifier(), "\xC3\xA9t\xC3\xA9");
+    device.machine = "";
     EXPECT_FALSE(fields().contains("devmodel"));
     device.environment["SIMULATOR_MODEL_IDENTIFIER"] = " Model15,2\t";
     EXPECT_EQ(fields()["devmodel"], " Model15,2\t");

@@ -5,8 +5,7 @@
 namespace VeltoSDK {
 namespace {
 
-class ReachabilityTest : public testing::FakePlatformTest {
-protected:
+struct ReachabilityTest : testing::FakePlatformTest {
     std::vector<const void*> posted;  // every "reachabilityChanged" posted on `center`
     platform::NotificationCenter center;
     platform::NotificationCenter::Token token = center.addObserver(

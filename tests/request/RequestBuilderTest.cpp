@@ -15,8 +15,7 @@ const std::string kInfo = "[\u2139\uFE0F] [RequestBuilder] ";
 const std::string kBuild = "buildVeltoRequest(eventName:eventParams:) -> ";
 const std::string kHostURL = "contructHostURL(eventName:) -> Velto Host URL ";
 
-class RequestBuilderTest : public testing::FakePlatformTest {
-protected:
+struct RequestBuilderTest : testing::FakePlatformTest {
     const std::string base = Velto::shared().baseURL();
 
     // Start, init and event times differ, so each shows in its own key.
@@ -30,16 +29,13 @@ protected:
         Velto::shared().setBaseURL(base);
         Velto::shared().setDebugMode(false);
     }
-    std::optional<platform::HttpRequest> build(std::string_view event,
-                                               const VeltoParams* params = nullptr) {
-        return RequestBuilder().buildVeltoRequest(event, params);
-    }
 };
 
 TEST_F(RequestBuilderTest, RequestCarriesExactlyItsFieldsAndTheLogSaysSo) {
     Velto::shared().setDebugMode(true);
     VeltoParams params("25", "USD", "A1,B2", std::nullopt, std::nullopt);
-    std::optional<platform::HttpRequest> request = build("a&b=c", &params);
+    std::optional<platform::HttpRequest> request =
+        RequestBuilder().buildVeltoRequest("a&b=c", &params);
     ASSERT_TRUE(request);
     const std::string url = base + "e=a&b=c&pi=pixel-7";  // joined without escaping
     EXPECT_EQ(request->url().absoluteString(), url);
@@ -49,27 +45,13 @@ TEST_F(RequestBuilderTest, RequestCarriesExactlyItsFieldsAndTheLogSaysSo) {
     using Fields = std::vector<std::pair<std::string, std::string>>;
     EXPECT_EQ(request->allHTTPHeaderFields(),
               (Fields{{"Content-Type", "application/json"}, {"Accept", "application/json"}}));
-    const std::string body = R"({
-    "c": "USD",
-    "ii": [
-        "A1",
-        "B2"
-    ],
-    "va": "25",
-    "et": 1700000000500,
-    "it": 1700000000000,
-    "st": 1690000000000,
-    "appid": "com.example.shop",
-    "v": "1.0",
-    "lang": "en",
-    "os": "iOS 17.2",
-    "devmake": "Apple",
-    "devmodel": "arm64",
-    "ifa": "E621E1F8-C36C-495A-93FC-0C247A3E6E5F",
-    "ifatype": "IDFA",
-    "late": false,
-    "conntype": "wifi"
-})";
+    // Four-space indentation, an array's items on lines of their own.
+    const std::string body = nlohmann::ordered_json::parse(R"({"c": "USD", "ii": ["A1", "B2"],
+        "va": "25", "et": 1700000000500, "it": 1700000000000, "st": 1690000000000,
+        "appid": "com.example.shop", "v": "1.0", "lang": "en", "os": "iOS 17.2", "devmake": "Apple",
+        "devmodel": "arm64", "ifa": "E621E1F8-C36C-495A-93FC-0C247A3E6E5F", "ifatype": "IDFA",
+        "late": false, "conntype": "wifi"})")
+                                 .dump(4);
     EXPECT_EQ(request->httpBody(), body);
     EXPECT_EQ(output.lines(),
               (std::vector<std::string>{kInfo + kHostURL + url,
@@ -80,12 +62,12 @@ TEST_F(RequestBuilderTest, RequestCarriesExactlyItsFieldsAndTheLogSaysSo) {
 TEST_F(RequestBuilderTest, InvalidURLYieldsNoRequestAndNoFurtherLine) {
     for (const char* event : {"Add To Cart", "a\"b", "100%"}) {
         output.clear();
-        EXPECT_FALSE(build(event)) << event;
+        EXPECT_FALSE(RequestBuilder().buildVeltoRequest(event, nullptr)) << event;
         EXPECT_EQ(output.lines(),
                   std::vector<std::string>{kInfo + kHostURL + base + "e=" + event + "&pi=pixel-7"});
     }
     Velto::shared().setBaseURL("not a url?");
-    EXPECT_FALSE(build("Purchase"));
+    EXPECT_FALSE(RequestBuilder().buildVeltoRequest("Purchase", nullptr));
     EXPECT_TRUE(reachability.created.empty()) << "the body is never assembled";
 }
 
@@ -96,7 +78,8 @@ TEST_F(RequestBuilderTest, InvalidUTF8IsRepairedAndTheEventGoesOut) {
     params.put("ii", "A1,\xC0\xAF");           // an overlong "/": two bytes, two replacements
     params.put("r\xED\xA0\x80", "d\xF0\x9F");  // an encoded surrogate; a cut four-byte form
     device.version = "17\xFF";
-    std::optional<platform::HttpRequest> request = build("Purchase", &params);
+    std::optional<platform::HttpRequest> request =
+        RequestBuilder().buildVeltoRequest("Purchase", &params);
     ASSERT_TRUE(request);
     const Json body = Json::parse(request->httpBody());
     const std::string fffd = "\xEF\xBF\xBD";
@@ -114,7 +97,10 @@ Json eventFields(std::initializer_list<std::pair<std::string, std::string>> pair
     return Json::parse(prettyJSON([&](PostBody& body) { addEventFields(&params, body); }));
 }
 
-TEST(EventFields, SplitRuleKeepsBlanksAndEmptyParts) {
+// Values split at commas, keeping blanks and empty parts; an empty value is left out. Value and
+// currency stay text; keys compare case-sensitively, and keys of other body parts are just free
+// keys here.
+TEST(EventFields, SplitRuleValueAndCurrencyAndFreeKeys) {
     const std::pair<const char*, Json> cases[] = {
         {",", {"", ""}},
         {"a,", {"a", ""}},
@@ -132,14 +118,9 @@ TEST(EventFields, SplitRuleKeepsBlanksAndEmptyParts) {
     EXPECT_EQ(eventFields({{"va", ""}, {"ii", ""}, {"color", ""}}), Json::object());
     EXPECT_EQ(eventFields({{"a", "x"}, {"b", ""}}),
               Json::parse(R"({"custom":[{"k":"a","v":["x"]}]})"));
-}
-
-TEST(EventFields, ValueAndCurrencyStayTextAndOtherKeysGoToCustom) {
-    // Keys compare case-sensitively; keys of other body parts are just free keys here.
-    Json body = eventFields({{"va", "25.50"}, {"c", "US,D"}, {"II", "a"}, {"et", "1"}});
-    EXPECT_EQ(body["va"], "25.50");
-    EXPECT_EQ(body["c"], "US,D");
-    EXPECT_EQ(body["custom"], Json::parse(R"([{"k":"II","v":["a"]},{"k":"et","v":["1"]}])"));
+    EXPECT_EQ(eventFields({{"va", "25.50"}, {"c", "US,D"}, {"II", "a"}, {"et", "1"}}),
+              Json::parse(R"({"va": "25.50", "c": "US,D",
+                  "custom": [{"k": "II", "v": ["a"]}, {"k": "et", "v": ["1"]}]})"));
 }
 
 }  // namespace

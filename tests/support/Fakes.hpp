@@ -3,12 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <cctype>
 #include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -25,15 +25,13 @@
 
 namespace VeltoSDK::testing {
 
-class FakeClock final : public platform::Clock {
-public:
+struct FakeClock final : platform::Clock {
     double seconds = 1700000000.0;
     double secondsSince1970() override { return seconds; }
 };
 
 // Collects what the library writes to standard output.
-class CapturingOutput final : public platform::StandardOutput {
-public:
+struct CapturingOutput final : platform::StandardOutput {
     std::atomic<size_t> dropped{0};  // lines "lost" while stuck, reported once
     size_t takeDroppedLineCount() override { return dropped.exchange(0); }
     void write(std::string_view text) override {
@@ -47,22 +45,16 @@ public:
     // The log lines without the date (their first two words), the line number and the line
     // feed: "[tag] [file] function -> message".
     std::vector<std::string> lines() const {
+        // A write may hold several lines; each starts with its date's digits, while the lines
+        // of a JSON body it quotes do not.
+        static const std::regex lineStart("\n(?=\\d)"), date(R"(^\S+ \S+ (\S+ \[[^\]]*\]):\d+)");
+        constexpr auto kFirstOnly = std::regex_constants::format_first_only;
         std::vector<std::string> lines;
-        for (std::string_view written : writes()) {
-            // A write may hold several lines; each starts with its date's digits, while the
-            // lines of a JSON body it quotes do not.
-            while (!written.empty()) {
-                size_t end = written.find('\n');
-                while (end != written.npos && end + 1 < written.size() &&
-                       !std::isdigit(static_cast<unsigned char>(written[end + 1])))
-                    end = written.find('\n', end + 1);
-                std::string text(written.substr(0, end));
-                written.remove_prefix(end == written.npos ? written.size() : end + 1);
-                text.erase(0, text.find(' ', text.find(' ') + 1) + 1);
-                const size_t number = text.find("]:") + 1, stop = text.find(' ', number);
-                if (number != 0) text.erase(number, stop - number);
-                lines.push_back(text);
-            }
+        for (const std::string& text : writes()) {
+            const auto end = text.end() - text.ends_with('\n');
+            for (std::sregex_token_iterator line(text.begin(), end, lineStart, -1), last;
+                 line != last; ++line)
+                lines.push_back(std::regex_replace(line->str(), date, "$1", kFirstOnly));
         }
         return lines;
     }
@@ -76,8 +68,7 @@ private:
     std::vector<std::string> writes_;
 };
 
-class FakeLocale final : public platform::LocaleInfo {
-public:
+struct FakeLocale final : platform::LocaleInfo {
     std::string locale = "en_US", zone = "UTC";
     std::optional<std::string> language = "en";
     std::string localeName() override { return locale; }
@@ -85,25 +76,17 @@ public:
     std::optional<std::string> languageCode() override { return language; }
 };
 
-class FakeCarrier final : public platform::Carrier {
-public:
+struct FakeCarrier final : platform::Carrier {
     std::optional<std::string> name, countryCode, networkCode;
     std::optional<std::string> carrierName() override { return name; }
     std::optional<std::string> mobileCountryCode() override { return countryCode; }
     std::optional<std::string> mobileNetworkCode() override { return networkCode; }
 };
 
-// A machine field as uname fills it: `name` followed by NULs up to 256 bytes.
-inline std::string unameField(std::string name) {
-    name.resize(256, '\0');
-    return name;
-}
-
-class FakeDeviceInfo final : public platform::DeviceInfo {
-public:
+struct FakeDeviceInfo final : platform::DeviceInfo {
     std::string version = "17.2";
     std::map<std::string, std::string, std::less<>> environment;
-    std::string machine = unameField("arm64");
+    std::string machine = "arm64";  // as uname fills it: followed by NULs up to 256 bytes
     platform::UUID advertisingId = {0xE6, 0x21, 0xE1, 0xF8, 0xC3, 0x6C, 0x49, 0x5A,
                                     0x93, 0xFC, 0x0C, 0x24, 0x7A, 0x3E, 0x6E, 0x5F};
     bool trackingEnabled = true;
@@ -118,7 +101,7 @@ public:
         auto found = environment.find(name);
         return found == environment.end() ? std::nullopt : std::optional(found->second);
     }
-    std::string unameMachine() override { return machine; }
+    std::string unameMachine() override { return machine + std::string(256 - machine.size(), 0); }
     platform::UUID advertisingIdentifier() override { return advertisingId; }
     bool isAdvertisingTrackingEnabled() override { return trackingEnabled; }
     int trackingAuthorizationStatus() override { return trackingStatus; }
@@ -127,15 +110,13 @@ public:
     }
 };
 
-class FakeBundleInfo final : public platform::BundleInfo {
-public:
+struct FakeBundleInfo final : platform::BundleInfo {
     std::optional<std::string> appId = "com.example.shop", version = "1.0";
     std::optional<std::string> mainBundleIdentifier() override { return appId; }
     std::optional<std::string> libraryShortVersion() override { return version; }
 };
 
-class FakeNetworkReachability final : public platform::NetworkReachability {
-public:
+struct FakeNetworkReachability final : platform::NetworkReachability {
     std::atomic<std::uint32_t> flags{platform::kReachabilityFlagReachable};
     std::atomic<int> failingReads{0}, reads{0};  // how many of the next reads fail; reads made
     std::atomic<bool> callbackAttached{false}, queueAttached{false};
@@ -151,8 +132,7 @@ public:
 };
 
 // Hands out references configured from its fields and keeps them for the test to inspect.
-class FakeNetworkReachabilityService final : public platform::NetworkReachabilityService {
-public:
+struct FakeNetworkReachabilityService final : platform::NetworkReachabilityService {
     std::uint32_t flags = platform::kReachabilityFlagReachable;
     int failingReads = 0;
     bool failCreation = false;
@@ -168,8 +148,7 @@ public:
 };
 
 // A main queue that runs only when the test says so.
-class ManualMainQueue final : public platform::MainQueue {
-public:
+struct ManualMainQueue final : platform::MainQueue {
     void async(std::function<void()> task) override {
         std::lock_guard lock(mutex_);
         tasks_.push_back(std::move(task));

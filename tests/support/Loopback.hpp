@@ -63,10 +63,9 @@ inline pid_t spawn(std::vector<std::string> args, int out = -1) {
 inline int exitCode(pid_t pid, std::chrono::milliseconds allowed = 10s) {
     const auto deadline = std::chrono::steady_clock::now() + allowed;
     for (int status = 0; std::chrono::steady_clock::now() < deadline;
-         std::this_thread::sleep_for(5ms)) {
+         std::this_thread::sleep_for(5ms))
         if (waitpid(pid, &status, WNOHANG) == pid)
             return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    }
     kill(pid, SIGKILL);
     waitpid(pid, nullptr, 0);
     return -1;
@@ -75,66 +74,63 @@ inline int exitCode(pid_t pid, std::chrono::milliseconds allowed = 10s) {
 // A fresh directory, removed with its contents. A browser's helper processes may still be
 // writing into it while it goes, so what cannot be removed is left behind.
 struct TemporaryDirectory {
-    std::string path = [] {
-        char pattern[] = "/tmp/veltosdk-XXXXXX";
-        return std::string(mkdtemp(pattern));
-    }();
+    const std::string path = mkdtemp(std::string("/tmp/veltosdk-XXXXXX").data());
     ~TemporaryDirectory() {
         std::error_code ignored;
         std::filesystem::remove_all(path, ignored);
     }
 };
 
-struct TestCertificate {
-    std::string certFile, keyFile;
-};
-
-// A self-signed certificate and its key, `directory`/`name`.{crt,key}, valid for two days and
-// for `subjectAltName` ("IP:127.0.0.1", "DNS:...").
-inline TestCertificate writeCertificate(const std::string& directory, const std::string& name,
-                                        const std::string& subjectAltName) {
+// Writes a self-signed certificate and its key, `directory`/`name`.{crt,key}, valid for two days
+// and for `subjectAltName` ("IP:127.0.0.1", "DNS:..."); returns `directory`/`name`.
+inline std::string writeCertificate(const std::string& directory, const std::string& name,
+                                    const std::string& subjectAltName) {
     const std::string base = directory + "/" + name;
     const std::string command =
         "openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -days 2 -subj /CN=" +
         name + " -addext subjectAltName=" + subjectAltName + " -keyout " + base + ".key -out " +
         base + ".crt >/dev/null 2>&1";
     if (std::system(command.c_str()) != 0) throw std::runtime_error("cannot make " + base);
-    return {base + ".crt", base + ".key"};
+    return base;
+}
+
+// The text `fd` gives up to the next `end`, read on from what `buffer` holds; none when `fd`
+// ends or is silent for `timeout`. What follows stays in `buffer`.
+inline std::optional<std::string> readUntil(int fd, std::string& buffer, char end,
+                                            std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    char chunk[65536];
+    for (ssize_t n; buffer.find(end) == std::string::npos; buffer.append(chunk, n)) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        pollfd pfd{fd, POLLIN, 0};
+        if (poll(&pfd, 1, std::max(0, static_cast<int>(left.count()))) <= 0 ||
+            (n = read(fd, chunk, sizeof chunk)) <= 0)
+            return std::nullopt;
+    }
+    std::string text = buffer.substr(0, buffer.find(end));
+    buffer.erase(0, text.size() + 1);
+    return text;
 }
 
 // A child process (the collector, a host) whose standard output is read line by line.
 class ChildProcess {
 public:
     explicit ChildProcess(std::vector<std::string> args) {
-        int fds[2];
-        if (pipe2(fds, O_CLOEXEC) != 0) return;
-        pid_ = spawn(std::move(args), fds[1]);
+        int fds[2] = {-1, -1};
+        if (pipe2(fds, O_CLOEXEC) == 0) pid_ = spawn(std::move(args), fds[1]);
         close(fds[1]);
         out_ = fds[0];
     }
     ~ChildProcess() {
         if (pid_ > 0 && kill(pid_, SIGKILL) == 0) exitCode(pid_);
-        if (out_ >= 0) close(out_);
+        close(out_);
     }
 
     // The next line of standard output; none at its end or when the child is silent for
     // `timeout`.
     std::optional<std::string> readLine(std::chrono::milliseconds timeout = 5s) {
-        const auto deadline = std::chrono::steady_clock::now() + timeout;
-        for (size_t newline; (newline = buffer_.find('\n')) == std::string::npos;) {
-            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                deadline - std::chrono::steady_clock::now());
-            pollfd pfd{out_, POLLIN, 0};
-            char chunk[4096];
-            ssize_t n = 0;
-            if (left.count() <= 0 || poll(&pfd, 1, static_cast<int>(left.count())) <= 0 ||
-                (n = read(out_, chunk, sizeof chunk)) <= 0)
-                return std::nullopt;
-            buffer_.append(chunk, static_cast<size_t>(n));
-        }
-        std::string line = buffer_.substr(0, buffer_.find('\n'));
-        buffer_.erase(0, line.size() + 1);
-        return line;
+        return readUntil(out_, buffer_, '\n', timeout);
     }
 
     // The base URL, the word after "listening on" in the first line, or "" after a test failure.
@@ -150,7 +146,6 @@ private:
     int out_ = -1;
     std::string buffer_;
 };
-using Collector = ChildProcess;
 
 // Reads one request whole (the client then has sent all it will send of it); "" when the
 // connection ends first.
@@ -194,9 +189,7 @@ public:
     std::atomic<int> connections{0}, requests{0};  // served so far
 
     explicit LoopbackServer(Answer answer = {}, bool listening = true) : answer_(answer) {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        sockaddr_in address{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
         socklen_t length = sizeof address;
         ::bind(fd_, reinterpret_cast<sockaddr*>(&address), length);
         if (listening) ::listen(fd_, 512);
@@ -223,12 +216,6 @@ public:
         const int connection = ::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
         const timeval tenSeconds{10, 0};
         ::setsockopt(connection, SOL_SOCKET, SO_RCVTIMEO, &tenSeconds, sizeof tenSeconds);
-        return connection;
-    }
-    // The next connection with its request read whole, or -1.
-    int takeRequest() const {
-        const int connection = accept();
-        if (connection >= 0) readRequest(connection);
         return connection;
     }
 
@@ -258,7 +245,6 @@ private:
     std::vector<int> served_;  // the serving thread's until it ends
     std::vector<std::thread> threads_;
 };
-using SilentServer = LoopbackServer;  // made without an answer
 
 // A POST of `body` made by hand, for transfers that must end sooner than the library's own
 // (2000 s). True when the client took it.
@@ -275,8 +261,7 @@ inline bool post(const std::string& url, double seconds, platform::CompletionHan
 
 // Counts the one line each completed request writes, by kind, and drops every other line so
 // that large runs measure the library rather than the log.
-class CompletionCounter final : public platform::StandardOutput {
-public:
+struct CompletionCounter final : platform::StandardOutput {
     std::atomic<int> total{0}, successes{0}, transportErrors{0};
 
     void write(std::string_view text) override {
@@ -291,15 +276,14 @@ public:
     // Waits until `count` lines came, at most `timeout`.
     bool waitFor(int count, std::chrono::milliseconds timeout) const {
         const auto deadline = std::chrono::steady_clock::now() + timeout;
-        for (; total < count; std::this_thread::sleep_for(10ms))
-            if (std::chrono::steady_clock::now() > deadline) return false;
-        return true;
+        while (total < count && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(10ms);
+        return total >= count;
     }
 };
 
 // Installs a CompletionCounter as standard output for one test.
-class LoopbackTest : public ::testing::Test {
-protected:
+struct LoopbackTest : ::testing::Test {
     CompletionCounter lines;
     platform::ScopedPlatform services{[this](platform::Platform& p) { p.standardOutput = &lines; }};
 };

@@ -82,7 +82,7 @@ TEST_F(LibraryBody, PassesTheChecksWhateverTheInput) {
         bundle.appId = pick(texts);
         bundle.version = pick(texts);
         device.advertisingId = random() % 2 ? sampleId : UUID{};
-        device.machine = VeltoSDK::testing::unameField(pick(std::vector<std::string>{"", "\x01"}));
+        device.machine = pick(std::vector<std::string>{"", "\x01"});
         device.environment.clear();
         if (random() % 3 == 0) device.environment["SIMULATOR_MODEL_IDENTIFIER"] = pick(values);
         reachability.failCreation = random() % 5 == 0;

@@ -8,13 +8,9 @@ using namespace VeltoSDK::collector;
 
 // A POST the library would send for a registered pixel and a supported event.
 IncomingEvent goodEvent() {
-    return {"POST",
-            "Purchase",
-            "px-1",
-            {"application/json"},
-            {"application/json"},
-            R"({"et": 1, "it": 0, "st": 1, "os": "iOS 17", "devmake": "Apple",
-                "ifatype": "IDFA", "conntype": "wifi"})"};
+    const char* body = R"({"et": 1, "it": 0, "st": 1, "os": "iOS 17", "devmake": "Apple",
+        "ifatype": "IDFA", "conntype": "wifi"})";
+    return {"POST", "Purchase", "px-1", {"application/json"}, {"application/json"}, body};
 }
 
 TEST(EventJudge, AnswersTheFirstFaultInOrder) {

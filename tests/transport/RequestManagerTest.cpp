@@ -9,8 +9,7 @@ namespace {
 using platform::TransportError;
 using platform::URLResponse;
 
-class RequestManagerTest : public FakePlatformTest {
-protected:
+struct RequestManagerTest : FakePlatformTest {
     void TearDown() override { Velto::setOutcomeHandler(nullptr); }
 };
 
@@ -25,38 +24,35 @@ TEST_F(RequestManagerTest, EveryRowOfTheDecisionTable) {
     using enum OutcomeKind;
     using enum Refusal;
     const std::string notUTF8 = E + "Failed to parse pixel";
-    const std::tuple<std::optional<std::string>, std::optional<URLResponse>, bool, std::string,
-                     OutcomeKind, Refusal>
+    const std::tuple<std::optional<std::string>, int, bool, std::string, OutcomeKind, Refusal>
         cases[] = {
-            // body, response, a transport error, line, kind, refusal
-            {std::nullopt, std::nullopt, true, failed, transportError, none},
-            {"ok", URLResponse{200}, true, failed, transportError, none},  // the error wins
-            {"body", std::nullopt, false, E + "Invalid HTTPURLResponse", notHTTP, none},
-            {"body", URLResponse{}, false, E + "Invalid HTTPURLResponse", notHTTP, none},
-            {std::nullopt, URLResponse{200}, false, success, accepted, none},  // whatever the body
-            {marker + "UNREGISTERED_PIXEL_ID\"}", URLResponse{200}, false, success, accepted, none},
-            {"", URLResponse{204}, false, E + "did not receive data", refused, noBody},
+            // body, status (-1: no response, 0: not HTTP), a transport error, line, kind, refusal
+            {std::nullopt, -1, true, failed, transportError, none},
+            {"ok", 200, true, failed, transportError, none},  // the error wins
+            {"body", -1, false, E + "Invalid HTTPURLResponse", notHTTP, none},
+            {"body", 0, false, E + "Invalid HTTPURLResponse", notHTTP, none},
+            {std::nullopt, 200, false, success, accepted, none},  // whatever the body
+            {marker + "UNREGISTERED_PIXEL_ID\"}", 200, false, success, accepted, none},
+            {"", 204, false, E + "did not receive data", refused, noBody},
             // Without the marker (its colon included), the body is the message, if it is UTF-8.
-            {"Internal error", URLResponse{500}, false, E + "Internal error", refused,
-             unrecognisedBody},
-            {"Failed to parse pixel UNREGISTERED_PIXEL_ID", URLResponse{400}, false,
+            {"Internal error", 500, false, E + "Internal error", refused, unrecognisedBody},
+            {"Failed to parse pixel UNREGISTERED_PIXEL_ID", 400, false,
              E + "Failed to parse pixel UNREGISTERED_PIXEL_ID", refused, unrecognisedBody},
-            {"\xff", URLResponse{400}, false, notUTF8, refused, unrecognisedBody},
-            {"caf\xc3\xa9", URLResponse{400}, false, E + "caf\xc3\xa9", refused, unrecognisedBody},
-            {marker + "PIXEL_UNSUPPORTED_EVENT UNREGISTERED_PIXEL_ID\"}", URLResponse{400}, false,
+            {"\xff", 400, false, notUTF8, refused, unrecognisedBody},
+            {"caf\xc3\xa9", 400, false, E + "caf\xc3\xa9", refused, unrecognisedBody},
+            {marker + "PIXEL_UNSUPPORTED_EVENT UNREGISTERED_PIXEL_ID\"}", 400, false,
              E + "Velto server does not recognize Velto Id", refused, unregisteredPixelId},
-            {marker + "PIXEL_MISSING_REQUIRED_FIELD error_string:\"e\"\"}", URLResponse{400}, false,
+            {marker + "PIXEL_MISSING_REQUIRED_FIELD error_string:\"e\"\"}", 400, false,
              E + "Event field is missing", refused, eventFieldMissing},
-            {marker + "PIXEL_UNSUPPORTED_EVENT\"}", URLResponse{400}, false,
+            {marker + "PIXEL_UNSUPPORTED_EVENT\"}", 400, false,
              E + "Velto server does not support Event", refused, unsupportedEvent},
             // A missing field other than e falls through to the unsupported-event row, then on.
             {marker + "PIXEL_MISSING_REQUIRED_FIELD error_string:\"pi\" PIXEL_UNSUPPORTED_EVENT\"}",
-             URLResponse{400}, false, E + "Velto server does not support Event", refused,
-             unsupportedEvent},
-            {marker + "PIXEL_MISSING_REQUIRED_FIELD error_string:\"pi\"\"}", URLResponse{400},
-             false, E + "Required field is missing", refused, requiredFieldMissing},
-            {marker + "unregistered_pixel_id\"}", URLResponse{400}, false,
+             400, false, E + "Velto server does not support Event", refused, unsupportedEvent},
+            {marker + "PIXEL_MISSING_REQUIRED_FIELD error_string:\"pi\"\"}", 400, false,
              E + "Required field is missing", refused, requiredFieldMissing},
+            {marker + "unregistered_pixel_id\"}", 400, false, E + "Required field is missing",
+             refused, requiredFieldMissing},
         };
     // What the host is told, with the number of lines written by then.
     std::vector<std::tuple<std::string, OutcomeKind, Refusal, int, std::string, size_t>> told;
@@ -64,14 +60,14 @@ TEST_F(RequestManagerTest, EveryRowOfTheDecisionTable) {
         told.emplace_back(o.eventName, o.kind, o.refusal, o.statusCode, o.message,
                           output.writes().size());
     });
-    for (const auto& [data, response, error, line, kind, refusal] : cases) {
+    for (const auto& [data, status, error, line, kind, refusal] : cases) {
         output.clear();
         told.clear();
-        RequestManager::handleCompletion("Lead", data, response ? &*response : nullptr,
+        const URLResponse response{status > 0 ? std::optional(status) : std::nullopt};
+        RequestManager::handleCompletion("Lead", data, status >= 0 ? &response : nullptr,
                                          error ? &failure : nullptr);
         EXPECT_EQ(output.lines(), std::vector<std::string>{line});
-        const int status = error || !response ? 0 : response->statusCode.value_or(0);
-        EXPECT_EQ(told, (decltype(told){{"Lead", kind, refusal, status,
+        EXPECT_EQ(told, (decltype(told){{"Lead", kind, refusal, error ? 0 : std::max(status, 0),
                                          line.substr(line.find(" -> ") + 4), 1}}))
             << line;
     }
