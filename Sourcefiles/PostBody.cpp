@@ -6,7 +6,9 @@
 #include <rapidjson/writer.h>
 
 #include <cstddef>
+#include <cstring>
 #include <limits>
+#include <type_traits>
 
 #include "Sourcefiles/BodySteps.hpp"
 #include "Sourcefiles/HostValues.hpp"
@@ -54,14 +56,26 @@ private:
     bool afterBackslash_ = false;
 };
 
+// Whether the writer would change any byte of `text`: it escapes the control characters, the
+// quotation mark and the backslash, and copies every other byte as it is.
+bool needsEscapes(std::string_view text) {
+    bool found = false;  // no early exit, so the compiler checks many bytes at a time
+    for (char c : text) {
+        auto byte = static_cast<unsigned char>(c);
+        found |= (byte < 0x20) | (byte == '"') | (byte == '\\');
+    }
+    return found;
+}
+
 // With `kOwnKeys` every key is one of the library's own ASCII names and goes in as it is;
 // otherwise keys are checked like texts.
-template <typename Writer, bool kOwnKeys>
+template <typename Writer, typename Stream, bool kOwnKeys>
 class JsonObject final : public PostBody {
 public:
-    template <typename Stream>
     explicit JsonObject(Stream& stream)
-        : levels_(levelRoom_, sizeof levelRoom_), writer_(stream, &levels_, kLevels) {
+        : stream_(stream),
+          levels_(levelRoom_, sizeof levelRoom_),
+          writer_(stream, &levels_, kLevels) {
         writer_.StartObject();
     }
 
@@ -120,12 +134,32 @@ private:
     void key(std::string_view name) {
         std::string repaired;
         if constexpr (!kOwnKeys) name = writable(name, name, repaired);
-        writer_.Key(name.data(), static_cast<rapidjson::SizeType>(name.size()));
+        if (!putUnescaped(name)) {
+            writer_.Key(name.data(), static_cast<rapidjson::SizeType>(name.size()));
+        }
     }
     void text(std::string_view member, std::string_view value) {
         std::string repaired;
         value = writable(member, value, repaired);
-        writer_.String(value.data(), static_cast<rapidjson::SizeType>(value.size()));
+        if (!putUnescaped(value)) {
+            writer_.String(value.data(), static_cast<rapidjson::SizeType>(value.size()));
+        }
+    }
+    // A string with nothing to escape goes into the buffer in one copy, where the writer would
+    // copy it a byte at a time. An empty raw value has the writer put the separator and the
+    // indentation first, and count the string as written.
+    bool putUnescaped(std::string_view text) {
+        if constexpr (std::is_same_v<Stream, rapidjson::StringBuffer>) {
+            if (needsEscapes(text)) return false;
+            writer_.RawValue("", 0, rapidjson::kStringType);
+            char* quoted = stream_.Push(text.size() + 2);
+            quoted[0] = '"';
+            if (!text.empty()) std::memcpy(quoted + 1, text.data(), text.size());
+            quoted[text.size() + 1] = '"';
+            return true;
+        } else {
+            return false;
+        }
     }
     void list(std::string_view member, std::string_view text) {
         writer_.StartArray();
@@ -138,6 +172,7 @@ private:
         writer_.EndArray();
     }
 
+    Stream& stream_;
     alignas(std::max_align_t) char levelRoom_[256];
     LevelAllocator levels_;
     Writer writer_;
@@ -150,7 +185,7 @@ std::string prettyJSON(const std::function<void(PostBody&)>& members) {
     rapidjson::StringBuffer buffer(&allocator, kExpectedBodyBytes);
     JsonObject<rapidjson::PrettyWriter<rapidjson::StringBuffer, rapidjson::UTF8<>,
                                        rapidjson::UTF8<>, LevelAllocator>,
-               true>
+               rapidjson::StringBuffer, true>
         object(buffer);
     members(object);
     object.finish();
@@ -162,7 +197,7 @@ std::string compactJSON(const std::function<void(PostBody&)>& members) {
     LowerCaseEscapes stream(text);
     JsonObject<
         rapidjson::Writer<LowerCaseEscapes, rapidjson::UTF8<>, rapidjson::UTF8<>, LevelAllocator>,
-        false>
+        LowerCaseEscapes, false>
         object(stream);
     members(object);
     object.finish();

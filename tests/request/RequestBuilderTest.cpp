@@ -90,6 +90,20 @@ TEST_F(RequestBuilderTest, InvalidUTF8IsRepairedAndTheEventGoesOut) {
     EXPECT_EQ(output.lines().size(), 2u) << "the URL and the body lines, no error";
 }
 
+// Texts with and without characters to escape, side by side, as another JSON printer writes them.
+TEST(PostBodyTest, TextsAreEscapedExactlyWhereJsonNeedsIt) {
+    const std::vector<std::string> texts = {
+        "", "plain", "a\"b", "back\\slash", "\t\n\r\b\f\x01", "/", "caf\xC3\xA9 \xE2\x82\xAC"};
+    nlohmann::ordered_json expected;
+    for (size_t i = 0; i < texts.size(); ++i) expected["t" + std::to_string(i)] = texts[i];
+    EXPECT_EQ(prettyJSON([&](PostBody& body) {
+                  for (size_t i = 0; i < texts.size(); ++i) {
+                      body.addText("t" + std::to_string(i), texts[i]);
+                  }
+              }),
+              expected.dump(4));
+}
+
 // The event part of the body alone.
 Json eventFields(std::initializer_list<std::pair<std::string, std::string>> pairs) {
     VeltoParams params;
