@@ -5,8 +5,10 @@
 #include <rapidjson/stringbuffer.h>
 #include <rapidjson/writer.h>
 
+#include <charconv>
 #include <cstddef>
 #include <cstring>
+#include <iterator>
 #include <limits>
 #include <type_traits>
 
@@ -85,7 +87,11 @@ public:
     }
     void addNumber(std::string_view key, std::int64_t number) override {
         this->key(key);
-        writer_.Int64(number);
+        char digits[std::numeric_limits<std::int64_t>::digits10 + 3];
+        if (!putRaw({digits, std::to_chars(std::begin(digits), std::end(digits), number).ptr},
+                    rapidjson::kNumberType)) {
+            writer_.Int64(number);
+        }
     }
     void addFlag(std::string_view key, bool flag) override {
         this->key(key);
@@ -145,21 +151,26 @@ private:
             writer_.String(value.data(), static_cast<rapidjson::SizeType>(value.size()));
         }
     }
-    // A string with nothing to escape goes into the buffer in one copy, where the writer would
-    // copy it a byte at a time. An empty raw value has the writer put the separator and the
-    // indentation first, and count the string as written.
-    bool putUnescaped(std::string_view text) {
+    // A string with nothing to escape, or a number's digits, go into the buffer in one copy,
+    // where the writer would copy them a byte at a time, each byte's store waiting for the
+    // buffer's end stored by the one before. An empty raw value has the writer put the separator
+    // and the indentation first, and count the value as written. False when the stream is not
+    // the buffer: the caller then has the writer write it.
+    bool putRaw(std::string_view text, rapidjson::Type type) {
         if constexpr (std::is_same_v<Stream, rapidjson::StringBuffer>) {
-            if (needsEscapes(text)) return false;
-            writer_.RawValue("", 0, rapidjson::kStringType);
-            char* quoted = stream_.Push(text.size() + 2);
-            quoted[0] = '"';
-            if (!text.empty()) std::memcpy(quoted + 1, text.data(), text.size());
-            quoted[text.size() + 1] = '"';
+            const bool quoted = type == rapidjson::kStringType;
+            writer_.RawValue("", 0, type);
+            char* out = stream_.Push(text.size() + (quoted ? 2 : 0));
+            if (quoted) *out++ = '"';
+            if (!text.empty()) std::memcpy(out, text.data(), text.size());
+            if (quoted) out[text.size()] = '"';
             return true;
         } else {
             return false;
         }
+    }
+    bool putUnescaped(std::string_view text) {
+        return !needsEscapes(text) && putRaw(text, rapidjson::kStringType);
     }
     void list(std::string_view member, std::string_view text) {
         writer_.StartArray();
