@@ -8,6 +8,8 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <cstring>
+#include <initializer_list>
 #include <iterator>
 #include <limits>
 #include <memory>
@@ -130,6 +132,14 @@ std::optional<DigitTable> millisecondDigits(icu::SimpleDateFormat& formatter) {
 // while the locale and time zone they were made for are still the current ones. Making and
 // freeing them takes ICU's global locks, so it happens under the library's ICU lock, which a
 // fork never copies while held; formatting takes none.
+// The lines kept by this thread's batch, if it has one. A plain pointer: still readable from
+// the thread's last destructors.
+thread_local std::string* threadBatch = nullptr;
+
+// Set once a line of the thread's batch has found the locale and time zone unchanged: the
+// batch's other lines, written within the same call, use that reading.
+thread_local bool zoneReadInBatch = false;
+
 class CachedFormatters {
 public:
     // A line can still come after this on the same thread: from a later thread_local's
@@ -157,9 +167,12 @@ public:
         thread_local CachedFormatters cached;
         if (cached.gone_) return cached;
         platform::LocaleInfo& locale = *platform::current().localeInfo;
-        // Asked on every line; the names are copied only when they changed.
-        if (cached.whole_ && locale.isCurrent(cached.localeName_, cached.timeZoneId_)) {
+        // Asked once a batch, or on every line outside one; the names are copied only when
+        // they changed.
+        if (cached.whole_ &&
+            (zoneReadInBatch || locale.isCurrent(cached.localeName_, cached.timeZoneId_))) {
             if (!cached.splitMade_) cached.makeSplitFormatters();
+            zoneReadInBatch = threadBatch != nullptr;
             return cached;
         }
         std::string localeName = locale.localeName();
@@ -267,10 +280,6 @@ constexpr std::size_t kBatchRoom = 640;
 
 constexpr Log::Site kWrite{"Sourcefiles/Log", "write(_:)"};
 
-// The lines kept by this thread's batch, if it has one. A plain pointer: still readable from
-// the thread's last destructors.
-thread_local std::string* threadBatch = nullptr;
-
 void write(LogLevel level, std::string_view tag, std::string_view message, const Log::Site& site,
            int line);
 
@@ -285,6 +294,20 @@ void reportDroppedLines(platform::StandardOutput& output) {
           kWrite, __LINE__);
 }
 
+// Appends the pieces with one growth of `text`: appending them one by one checks the room and
+// stores the size for each, and each store waits for the one before.
+void appendAll(std::string& text, std::initializer_list<std::string_view> pieces) {
+    std::size_t total = 0;
+    for (std::string_view piece : pieces) total += piece.size();
+    std::size_t at = text.size();
+    text.resize(at + total);
+    char* next = text.data() + at;
+    for (std::string_view piece : pieces) {
+        if (!piece.empty()) std::memcpy(next, piece.data(), piece.size());
+        next += piece.size();
+    }
+}
+
 void write(LogLevel level, std::string_view tag, std::string_view message, const Log::Site& site,
            int line) {
     LogSink::Route route = LogSink::route(level);
@@ -296,16 +319,9 @@ void write(LogLevel level, std::string_view tag, std::string_view message, const
     // The date, the tag and the site rarely take more; the line is then built without a copy.
     text.reserve(std::max(text.size() + kLineRoom + message.size(), kept ? kBatchRoom : 0));
     appendFormattedNow(text);
-    text += ' ';
-    text += tag;
-    text += " [";
-    text += site.fileName;
-    text += "]:";
     char digits[std::numeric_limits<int>::digits10 + 2];
-    text.append(digits, std::to_chars(digits, std::end(digits), line).ptr);
-    text += ' ';
-    text += site.function;
-    text += " -> ";
+    std::string_view lineNumber(digits, std::to_chars(digits, std::end(digits), line).ptr);
+    appendAll(text, {" ", tag, " [", site.fileName, "]:", lineNumber, " ", site.function, " -> "});
     // Texts from outside reach the message; the JSON body keeps its layout.
     LogText::appendEscaped(text, message, tag == kDebugTag);
     if (kept) {
@@ -318,7 +334,9 @@ void write(LogLevel level, std::string_view tag, std::string_view message, const
 }  // namespace
 
 Log::Batch::Batch() : owner_(threadBatch == nullptr) {
-    if (owner_) threadBatch = &lines_;
+    if (!owner_) return;
+    threadBatch = &lines_;
+    zoneReadInBatch = false;
 }
 
 Log::Batch::~Batch() {
@@ -329,6 +347,7 @@ Log::Batch::~Batch() {
         // Out of memory for the dropped-lines report: the lines themselves went out.
     }
     threadBatch = nullptr;
+    zoneReadInBatch = false;
 }
 
 void Log::Batch::flush() {

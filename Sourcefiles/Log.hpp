@@ -24,6 +24,7 @@ public:
     // While one lives on a thread, the lines that thread writes to standard output are kept and
     // written together, with one system call, when it is flushed or ends: whole and in order.
     // Lines a log handler takes are not kept. One made while another lives changes nothing.
+    // The thread's lines read the locale and time zone once while it lives.
     class Batch {
     public:
         Batch();

@@ -5,8 +5,12 @@
 #include <rapidjson/stringbuffer.h>
 #include <rapidjson/writer.h>
 
+#include <charconv>
 #include <cstddef>
+#include <cstring>
+#include <iterator>
 #include <limits>
+#include <type_traits>
 
 #include "Sourcefiles/BodySteps.hpp"
 #include "Sourcefiles/HostValues.hpp"
@@ -54,14 +58,26 @@ private:
     bool afterBackslash_ = false;
 };
 
+// Whether the writer would change any byte of `text`: it escapes the control characters, the
+// quotation mark and the backslash, and copies every other byte as it is.
+bool needsEscapes(std::string_view text) {
+    bool found = false;  // no early exit, so the compiler checks many bytes at a time
+    for (char c : text) {
+        auto byte = static_cast<unsigned char>(c);
+        found |= (byte < 0x20) | (byte == '"') | (byte == '\\');
+    }
+    return found;
+}
+
 // With `kOwnKeys` every key is one of the library's own ASCII names and goes in as it is;
 // otherwise keys are checked like texts.
-template <typename Writer, bool kOwnKeys>
+template <typename Writer, typename Stream, bool kOwnKeys>
 class JsonObject final : public PostBody {
 public:
-    template <typename Stream>
     explicit JsonObject(Stream& stream)
-        : levels_(levelRoom_, sizeof levelRoom_), writer_(stream, &levels_, kLevels) {
+        : stream_(stream),
+          levels_(levelRoom_, sizeof levelRoom_),
+          writer_(stream, &levels_, kLevels) {
         writer_.StartObject();
     }
 
@@ -71,7 +87,11 @@ public:
     }
     void addNumber(std::string_view key, std::int64_t number) override {
         this->key(key);
-        writer_.Int64(number);
+        char digits[std::numeric_limits<std::int64_t>::digits10 + 3];
+        if (!putRaw({digits, std::to_chars(std::begin(digits), std::end(digits), number).ptr},
+                    rapidjson::kNumberType)) {
+            writer_.Int64(number);
+        }
     }
     void addFlag(std::string_view key, bool flag) override {
         this->key(key);
@@ -120,12 +140,37 @@ private:
     void key(std::string_view name) {
         std::string repaired;
         if constexpr (!kOwnKeys) name = writable(name, name, repaired);
-        writer_.Key(name.data(), static_cast<rapidjson::SizeType>(name.size()));
+        if (!putUnescaped(name)) {
+            writer_.Key(name.data(), static_cast<rapidjson::SizeType>(name.size()));
+        }
     }
     void text(std::string_view member, std::string_view value) {
         std::string repaired;
         value = writable(member, value, repaired);
-        writer_.String(value.data(), static_cast<rapidjson::SizeType>(value.size()));
+        if (!putUnescaped(value)) {
+            writer_.String(value.data(), static_cast<rapidjson::SizeType>(value.size()));
+        }
+    }
+    // A string with nothing to escape, or a number's digits, go into the buffer in one copy,
+    // where the writer would copy them a byte at a time, each byte's store waiting for the
+    // buffer's end stored by the one before. An empty raw value has the writer put the separator
+    // and the indentation first, and count the value as written. False when the stream is not
+    // the buffer: the caller then has the writer write it.
+    bool putRaw(std::string_view text, rapidjson::Type type) {
+        if constexpr (std::is_same_v<Stream, rapidjson::StringBuffer>) {
+            const bool quoted = type == rapidjson::kStringType;
+            writer_.RawValue("", 0, type);
+            char* out = stream_.Push(text.size() + (quoted ? 2 : 0));
+            if (quoted) *out++ = '"';
+            if (!text.empty()) std::memcpy(out, text.data(), text.size());
+            if (quoted) out[text.size()] = '"';
+            return true;
+        } else {
+            return false;
+        }
+    }
+    bool putUnescaped(std::string_view text) {
+        return !needsEscapes(text) && putRaw(text, rapidjson::kStringType);
     }
     void list(std::string_view member, std::string_view text) {
         writer_.StartArray();
@@ -138,6 +183,7 @@ private:
         writer_.EndArray();
     }
 
+    Stream& stream_;
     alignas(std::max_align_t) char levelRoom_[256];
     LevelAllocator levels_;
     Writer writer_;
@@ -150,7 +196,7 @@ std::string prettyJSON(const std::function<void(PostBody&)>& members) {
     rapidjson::StringBuffer buffer(&allocator, kExpectedBodyBytes);
     JsonObject<rapidjson::PrettyWriter<rapidjson::StringBuffer, rapidjson::UTF8<>,
                                        rapidjson::UTF8<>, LevelAllocator>,
-               true>
+               rapidjson::StringBuffer, true>
         object(buffer);
     members(object);
     object.finish();
@@ -162,7 +208,7 @@ std::string compactJSON(const std::function<void(PostBody&)>& members) {
     LowerCaseEscapes stream(text);
     JsonObject<
         rapidjson::Writer<LowerCaseEscapes, rapidjson::UTF8<>, rapidjson::UTF8<>, LevelAllocator>,
-        false>
+        LowerCaseEscapes, false>
         object(stream);
     members(object);
     object.finish();

@@ -89,7 +89,7 @@ TEST_F(LogTest, ABatchWritesItsThreadsLinesTogether) {
 
 // The time on the 12-hour clock without a marker, milliseconds truncated, in the system's zone,
 // which follows TZ as the C library's localtime does (POSIX rules, which ICU alone reads as UTC,
-// count offsets west of Greenwich); each change of TZ is seen at the next line.
+// count offsets west of Greenwich); each change of TZ is seen at the next line outside a batch.
 TEST_F(LogTest, TimeOnTheTwelveHourClockFollowsTzAsLocaltimeDoes) {
     platform::ScopedPlatform realLocale([](platform::Platform& p) {
         p = platform::current();
@@ -117,6 +117,13 @@ TEST_F(LogTest, TimeOnTheTwelveHourClockFollowsTzAsLocaltimeDoes) {
     EXPECT_EQ(Log::formattedNow(), "1969-12-31 06:59:59999");
     clock.seconds = 1796551445.9995;
     EXPECT_EQ(Log::formattedNow(), "2026-12-06 05:04:05999");
+    {
+        Log::Batch event;  // its lines read the zone once; the next line after it reads it again
+        EXPECT_EQ(Log::formattedNow(), "2026-12-06 05:04:05999");
+        ::setenv("TZ", "UTC0", 1);
+        EXPECT_EQ(Log::formattedNow(), "2026-12-06 05:04:05999");
+    }
+    EXPECT_EQ(Log::formattedNow(), "2026-12-06 10:04:05999");
     saved ? ::setenv("TZ", previous.c_str(), 1) : ::unsetenv("TZ");
     ::tzset();
 }

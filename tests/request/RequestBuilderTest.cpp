@@ -90,6 +90,27 @@ TEST_F(RequestBuilderTest, InvalidUTF8IsRepairedAndTheEventGoesOut) {
     EXPECT_EQ(output.lines().size(), 2u) << "the URL and the body lines, no error";
 }
 
+// Texts with and without characters to escape, and numbers, as another JSON printer writes them.
+TEST(PostBodyTest, TextsAndNumbersAreWrittenAsAnotherPrinterWritesThem) {
+    const std::vector<std::string> texts = {
+        "", "plain", "a\"b", "back\\slash", "\t\n\r\b\f\x01", "/", "caf\xC3\xA9 \xE2\x82\xAC"};
+    const std::vector<std::int64_t> numbers = {0, -1, 1700000000500,
+                                               std::numeric_limits<std::int64_t>::min(),
+                                               std::numeric_limits<std::int64_t>::max()};
+    nlohmann::ordered_json expected;
+    for (size_t i = 0; i < texts.size(); ++i) expected["t" + std::to_string(i)] = texts[i];
+    for (size_t i = 0; i < numbers.size(); ++i) expected["n" + std::to_string(i)] = numbers[i];
+    EXPECT_EQ(prettyJSON([&](PostBody& body) {
+                  for (size_t i = 0; i < texts.size(); ++i) {
+                      body.addText("t" + std::to_string(i), texts[i]);
+                  }
+                  for (size_t i = 0; i < numbers.size(); ++i) {
+                      body.addNumber("n" + std::to_string(i), numbers[i]);
+                  }
+              }),
+              expected.dump(4));
+}
+
 // The event part of the body alone.
 Json eventFields(std::initializer_list<std::pair<std::string, std::string>> pairs) {
     VeltoParams params;
