@@ -54,6 +54,18 @@ void LogText::appendEscaped(std::string& out, std::string_view text, bool keepLi
     const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
     const int32_t length = static_cast<int32_t>(std::min<size_t>(text.size(), INT32_MAX));
     for (int32_t i = 0; i < length;) {
+        // A run that goes out as it is takes one append: one per character would have each
+        // wait for the size the one before stored.
+        int32_t plain = i;
+        while (plain < length &&
+               (isPlainAscii(bytes[plain]) || (bytes[plain] == '\n' && keepLineFeeds))) {
+            ++plain;
+        }
+        if (plain > i) {
+            out.append(text.substr(static_cast<size_t>(i), static_cast<size_t>(plain - i)));
+            i = plain;
+            continue;
+        }
         const int32_t start = i;
         UChar32 c;
         U8_NEXT(bytes, i, length, c);
