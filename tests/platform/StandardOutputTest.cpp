@@ -3,7 +3,12 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cstdio>
+#include <map>
+#include <sstream>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "platform/linux/LinuxStandardOutput.hpp"
 
@@ -38,6 +43,31 @@ TEST(StandardOutputTest, StuckPipeDropsWholeLinesAndCountsThem) {
     EXPECT_EQ(::read(fds[0], tail, sizeof tail), 5);
     EXPECT_STREQ(tail, "back\n");
     for (int fd : fds) ::close(fd);
+}
+
+// Lines written by several threads at once each arrive whole, none lost: the threads take
+// turns at the output, most without sleeping.
+TEST(StandardOutputTest, LinesFromManyThreadsArriveWhole) {
+    std::unique_ptr<FILE, int (*)(FILE*)> file(std::tmpfile(), std::fclose);
+    ASSERT_TRUE(file);
+    std::unique_ptr<StandardOutput> output = linux_os::makeDescriptorOutput(::fileno(file.get()));
+    std::vector<std::thread> writers;
+    for (char name : {'a', 'b', 'c', 'd'}) {
+        writers.emplace_back([&output, name] {
+            for (int i = 0; i < 500; ++i) output->write(std::string(60, name) + "\n");
+        });
+    }
+    for (auto& writer : writers) writer.join();
+
+    std::string text(4 * 500 * 61 + 1, '\0');
+    text.resize(std::max<ssize_t>(0, ::pread(::fileno(file.get()), text.data(), text.size(), 0)));
+    std::map<std::string, int> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) ++lines[line];
+    EXPECT_EQ(lines, (std::map<std::string, int>{{std::string(60, 'a'), 500},
+                                                 {std::string(60, 'b'), 500},
+                                                 {std::string(60, 'c'), 500},
+                                                 {std::string(60, 'd'), 500}}));
 }
 
 }  // namespace
