@@ -23,6 +23,7 @@
 #include "platform/linux/CurlWorker.hpp"
 #include "platform/linux/ForkSafety.hpp"
 #include "platform/linux/Linux.hpp"
+#include "platform/linux/LockSoon.hpp"
 
 namespace VeltoSDK::platform::linux_os {
 namespace {
@@ -34,6 +35,9 @@ namespace {
 // beyond a small backlog or once nothing is outstanding, so that none is kept while idle.
 constexpr std::size_t kMaxFinishedKept = 256;
 constexpr std::size_t kFinishedFreedPerSubmit = 2;
+// How long a submission tries for the client's lock before it waits for it. The worker holds
+// it for well under a microsecond at a time.
+constexpr std::chrono::microseconds kSubmitLockPatience{5};
 
 // Bumped in every forked child, so a child knows which clients are its parent's.
 std::atomic<unsigned> forkGeneration{0};
@@ -297,7 +301,7 @@ bool CurlClientState::submit(std::unique_ptr<CurlTask> task) {
     task->deadline = deadlineFor(task->request.timeoutInterval());
     const std::size_t bodyBytes = task->request.httpBody().size();
     std::unique_ptr<CurlTask> reclaimed[kFinishedFreedPerSubmit];  // freed after the lock
-    std::lock_guard lock(mutex);
+    std::unique_lock lock = lockSoon(mutex, kSubmitLockPatience);
     for (auto& slot : reclaimed) {
         if (finished.empty()) break;
         slot = std::move(finished.back());

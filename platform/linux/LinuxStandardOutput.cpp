@@ -20,6 +20,7 @@
 
 #include "platform/ForkSafety.hpp"
 #include "platform/linux/Linux.hpp"
+#include "platform/linux/LockSoon.hpp"
 
 namespace VeltoSDK::platform::linux_os {
 namespace {
@@ -31,20 +32,11 @@ constexpr std::chrono::milliseconds kPatience{5};
 // so a host that points standard output elsewhere is followed within this time.
 constexpr long kRecheckNanoseconds = 100'000'000;
 
-// How long a line tries for the output's lock before it waits for it.
-constexpr std::chrono::microseconds kLockSpin{5};
+// How long a line tries for the output's lock before it waits for it. Another thread holds it
+// for one write, a microsecond or two.
+constexpr std::chrono::microseconds kLockPatience{5};
 
 thread_local bool signalsBlockedForGood = false;
-
-// Tells the core this thread is waiting in a loop, so it lets the other hardware thread on the
-// core run meanwhile.
-inline void relaxCpu() {
-#if defined(__x86_64__) || defined(__i386__)
-    __builtin_ia32_pause();
-#elif defined(__aarch64__)
-    asm volatile("yield");
-#endif
-}
 
 // A write to a pipe without a reader raises SIGPIPE, which kills a host that never asked for
 // it. The signal is blocked on this thread for the write, and one raised by it is consumed
@@ -102,7 +94,7 @@ public:
         // Nothing to do until the next look at the descriptor while lines go nowhere: a line
         // then takes no lock, which the other threads' lines would make it wait for.
         if (coarseNanoseconds() < writeNothingUntil_.load(std::memory_order_acquire)) return;
-        std::unique_lock lock = lockSoon();
+        std::unique_lock lock = lockSoon(mutex_, kLockPatience);
         recheckWhenDue();
         if (route_ == Route::none || route_ == Route::discard) {
             writeNothingUntil_.store(nextCheck_, std::memory_order_release);
@@ -137,24 +129,6 @@ public:
     }
 
 private:
-    // Another thread holds the lock for one write, a few microseconds, so it is tried again for
-    // a while before waiting: sleeping and being woken would cost a context switch each way,
-    // the app's thread being the one that sleeps. Waiting is left to the lock when the holder is
-    // slower than that (its thread preempted, or the output stuck).
-    std::unique_lock<ForkSafeMutex> lockSoon() {
-        std::unique_lock lock(mutex_, std::try_to_lock);
-        if (lock.owns_lock()) return lock;
-        const auto giveUp = std::chrono::steady_clock::now() + kLockSpin;
-        while (!lock.try_lock()) {
-            if (std::chrono::steady_clock::now() >= giveUp) {
-                lock.lock();
-                break;
-            }
-            relaxCpu();
-        }
-        return lock;
-    }
-
     static long long coarseNanoseconds() {
         timespec now{};
         clock_gettime(CLOCK_MONOTONIC_COARSE, &now);  // no system call
