@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <sched.h>
+
 #include <algorithm>
 #include <future>
 #include <memory>
@@ -17,6 +19,7 @@ using namespace std::chrono_literals;
 
 // Tasks run in order on one other thread; a throwing task does not stop the queue, a task may
 // queue another without waiting on the queue's lock, and an idle queue is woken by a task.
+// The thread runs in the batch policy.
 TEST(MainQueueTest, RunsTasksInOrderOnOneOtherThread) {
     MainQueue& queue = *linuxPlatform().mainQueue;
     // Shared: the last task may outlive the test. Each task records its thread when all before
@@ -38,6 +41,13 @@ TEST(MainQueueTest, RunsTasksInOrderOnOneOtherThread) {
     ASSERT_EQ(ran->size(), 500u);
     EXPECT_NE(ran->front(), std::this_thread::get_id());
     EXPECT_EQ(std::count(ran->begin(), ran->end(), ran->front()), 500);
+
+    // The thread never takes a core from a running thread when it wakes.
+    auto policy = std::make_shared<std::promise<int>>();
+    queue.async([policy] { policy->set_value(sched_getscheduler(0)); });
+    std::future<int> read = policy->get_future();
+    ASSERT_EQ(read.wait_for(30s), std::future_status::ready);
+    EXPECT_EQ(read.get(), SCHED_BATCH);
 }
 
 }  // namespace
