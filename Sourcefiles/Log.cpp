@@ -128,10 +128,6 @@ std::optional<DigitTable> millisecondDigits(icu::SimpleDateFormat& formatter) {
     return digits;
 }
 
-// Making formatters costs far more than using them, so each thread keeps the last ones it made
-// while the locale and time zone they were made for are still the current ones. Making and
-// freeing them takes ICU's global locks, so it happens under the library's ICU lock, which a
-// fork never copies while held; formatting takes none.
 // The lines kept by this thread's batch, if it has one. A plain pointer: still readable from
 // the thread's last destructors.
 thread_local std::string* threadBatch = nullptr;
@@ -140,6 +136,10 @@ thread_local std::string* threadBatch = nullptr;
 // batch's other lines, written within the same call, use that reading.
 thread_local bool zoneReadInBatch = false;
 
+// Making formatters costs far more than using them, so each thread keeps the last ones it made
+// while the locale and time zone they were made for are still the current ones. Making and
+// freeing them takes ICU's global locks, so it happens under the library's ICU lock, which a
+// fork never copies while held; formatting takes none.
 class CachedFormatters {
 public:
     // A line can still come after this on the same thread: from a later thread_local's

@@ -5,6 +5,7 @@
 #include <rapidjson/stringbuffer.h>
 #include <rapidjson/writer.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cstddef>
 #include <cstring>
@@ -61,12 +62,10 @@ private:
 // Whether the writer would change any byte of `text`: it escapes the control characters, the
 // quotation mark and the backslash, and copies every other byte as it is.
 bool needsEscapes(std::string_view text) {
-    bool found = false;  // no early exit, so the compiler checks many bytes at a time
-    for (char c : text) {
+    return std::any_of(text.begin(), text.end(), [](char c) {
         auto byte = static_cast<unsigned char>(c);
-        found |= (byte < 0x20) | (byte == '"') | (byte == '\\');
-    }
-    return found;
+        return byte < 0x20 || byte == '"' || byte == '\\';
+    });
 }
 
 // With `kOwnKeys` every key is one of the library's own ASCII names and goes in as it is;
