@@ -109,12 +109,10 @@ TEST(PostBodyTest, TextsAndNumbersAreWrittenAsAnotherPrinterWritesThem) {
     for (size_t i = 0; i < texts.size(); ++i) expected["t" + std::to_string(i)] = texts[i];
     for (size_t i = 0; i < numbers.size(); ++i) expected["n" + std::to_string(i)] = numbers[i];
     EXPECT_EQ(prettyJSON([&](PostBody& body) {
-                  for (size_t i = 0; i < texts.size(); ++i) {
+                  for (size_t i = 0; i < texts.size(); ++i)
                       body.addText("t" + std::to_string(i), texts[i]);
-                  }
-                  for (size_t i = 0; i < numbers.size(); ++i) {
+                  for (size_t i = 0; i < numbers.size(); ++i)
                       body.addNumber("n" + std::to_string(i), numbers[i]);
-                  }
               }),
               expected.dump(4));
 }
