@@ -52,11 +52,10 @@ TEST(StandardOutputTest, LinesFromManyThreadsArriveWhole) {
     ASSERT_TRUE(file);
     std::unique_ptr<StandardOutput> output = linux_os::makeDescriptorOutput(::fileno(file.get()));
     std::vector<std::thread> writers;
-    for (char name : {'a', 'b', 'c', 'd'}) {
+    for (char name : {'a', 'b', 'c', 'd'})
         writers.emplace_back([&output, name] {
             for (int i = 0; i < 500; ++i) output->write(std::string(60, name) + "\n");
         });
-    }
     for (auto& writer : writers) writer.join();
 
     std::string text(4 * 500 * 61 + 1, '\0');

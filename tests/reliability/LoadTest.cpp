@@ -167,11 +167,6 @@ TEST_F(Load, CompletedTransfersAreFreedByTheNextHandOvers) {
         trackedBodies.track(body.data());
         return post(url, 30, counting, std::move(body));
     };
-    auto waitUntil = [](auto done) {
-        for (auto deadline = Clock::now() + 20s; !done() && Clock::now() < deadline;)
-            std::this_thread::sleep_for(1ms);
-        return done();
-    };
     std::atomic<bool> held{false};  // answers wait while set
     LoopbackServer answering([&](const std::string& request) {
         while (held) std::this_thread::sleep_for(1ms);
@@ -182,7 +177,7 @@ TEST_F(Load, CompletedTransfersAreFreedByTheNextHandOvers) {
     ASSERT_TRUE(postTracked(stalled->url()));
 
     for (int i = 0; i < 20; ++i) ASSERT_TRUE(postTracked(answering.url()));
-    ASSERT_TRUE(waitUntil([&] { return completed == 20; }));
+    ASSERT_TRUE(waitUntil([&] { return completed == 20; }, 20s));
     EXPECT_EQ(trackedBodies.freedByWatcher, 0);
     for (int i = 0; i < 10; ++i) ASSERT_TRUE(postTracked(answering.url()));
     EXPECT_EQ(trackedBodies.freedByWatcher, 20);
@@ -190,12 +185,12 @@ TEST_F(Load, CompletedTransfersAreFreedByTheNextHandOvers) {
     held = true;  // these complete with no hand-over after them
     for (int i = 0; i < 400; ++i) ASSERT_TRUE(postTracked(answering.url()));
     held = false;
-    ASSERT_TRUE(waitUntil([&] { return completed == 430; }));
+    ASSERT_TRUE(waitUntil([&] { return completed == 430; }, 20s));
     EXPECT_LE(trackedBodies.alive(), 257) << "at most 256 completed kept, besides the stalled";
 
     stalled.reset();
     ASSERT_TRUE(Velto::flush(20));
-    EXPECT_TRUE(waitUntil([] { return trackedBodies.alive() == 0; })) << trackedBodies.alive();
+    EXPECT_TRUE(waitUntil([] { return trackedBodies.alive() == 0; }, 20s)) << trackedBodies.alive();
     trackedBodies.watcher = 0;
 }
 

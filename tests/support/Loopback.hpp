@@ -147,6 +147,14 @@ private:
     std::string buffer_;
 };
 
+// Whether `done()` holds within `timeout`, asked every millisecond.
+inline bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
+    for (auto deadline = std::chrono::steady_clock::now() + timeout;
+         !done() && std::chrono::steady_clock::now() < deadline;)
+        std::this_thread::sleep_for(1ms);
+    return done();
+}
+
 // Reads one request whole (the client then has sent all it will send of it); "" when the
 // connection ends first.
 inline std::string readRequest(int connection) {
@@ -275,10 +283,7 @@ struct CompletionCounter final : platform::StandardOutput {
     }
     // Waits until `count` lines came, at most `timeout`.
     bool waitFor(int count, std::chrono::milliseconds timeout) const {
-        const auto deadline = std::chrono::steady_clock::now() + timeout;
-        while (total < count && std::chrono::steady_clock::now() < deadline)
-            std::this_thread::sleep_for(10ms);
-        return total >= count;
+        return waitUntil([&] { return total >= count; }, timeout);
     }
 };
 
